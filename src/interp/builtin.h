@@ -1,0 +1,62 @@
+// What every keyword of the language is handed, and the helpers that keep
+// each keyword a few lines of its own logic.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "interp/interpreter.h"
+#include "interp/tokenizer.h"
+#include "value/console.h"
+#include "value/object.h"
+
+// One evaluation of a multi-token expression, as seen by its keyword.
+struct Call {
+  Interpreter& interp;
+  const TokenList& tokens;
+  const std::string& text;  // the expression text, quoted by diagnostics
+  Scope& callerScope;
+  Scope& localScope;
+  Scope& targetScope;  // where new, get, size and set act
+  Object& result;      // the caller's result
+  bool toGlobal;
+  bool ownScope;
+
+  // Number of tokens, keyword included.
+  size_t tokenCount() const { return tokens.tokenCount(); }
+  // Token [i] as written (one level of brackets removed); empty beyond the end.
+  const std::string& token(size_t i) const { return tokens.token(i); }
+
+  // The argument rule: token [i] evaluated into a fresh value with this
+  // evaluation's scope as the caller's.
+  Object arg(size_t i) const;
+  // The argument rule into an existing record [into] (the `if` branch).
+  void evalArg(size_t i, Object& into) const;
+  // The statement rule: token [i] evaluated into [into] with ownScope false,
+  // so variables it creates land in this evaluation's scope.
+  void evalStatement(size_t i, Object& into) const;
+
+  // Prints "Syntax error '" + expression text + "'" + [reason] + "\n".
+  void syntaxError(std::string_view reason) const;
+  // The interpreter's standard output.
+  std::ostream& out() const { return console(); }
+};
+
+// The shape of every built-in keyword.
+using BuiltinFn = void (*)(Call&);
+
+struct BuiltinEntry {
+  const char* keyword;
+  BuiltinFn fn;
+};
+
+// The dispatch table, in the language's matching order.
+const std::vector<BuiltinEntry>& builtinTable();
+// The built-in for [keyword], or nullptr.
+BuiltinFn findBuiltin(const std::string& keyword);
+
+// Writes an integer as text the way the language names derived variables
+// (S.ket.3, A.10): decimal, no leading zeros.
+inline std::string decimal(int64_t n) { return std::to_string(n); }

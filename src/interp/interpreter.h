@@ -1,0 +1,48 @@
+// The process-wide state of one run and the recursive evaluator.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "interp/console_io.h"
+#include "interp/scope.h"
+#include "value/object.h"
+
+// How deep evaluations may nest (arguments, statements, script files) before
+// "nesting too deep" is thrown; well beyond what a typed line can reach.
+inline constexpr int kMaxNestingDepth = 6000;
+
+class Interpreter {
+ public:
+  // [input] supplies `user.input` lines and the key test of `while`; it may
+  // be null (no input: every read is end of input, no key is ever pressed).
+  explicit Interpreter(ConsoleInput* input = nullptr) : input_(input) {}
+  ~Interpreter();
+
+  Scope globals;
+  std::vector<std::unique_ptr<CommandExtension>> extensions;
+
+  // Evaluates the expression [text] with [callerScope] as the caller's
+  // variables, writing into [result]. [toGlobal] makes the globals the target
+  // of variable operations; [ownScope] false makes them act on the caller's
+  // scope (the statement rule). Throws ScriptError for thrown messages.
+  void evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+
+  ConsoleInput* input() const { return input_; }
+  void setInput(ConsoleInput* input) { input_ = input; }
+
+  // Optional confinement for file keywords (fuzzing): when non-empty, paths
+  // outside this directory cannot be opened.
+  std::string fileRoot;
+
+ private:
+  ConsoleInput* input_;
+  int depth_ = 0;
+};
+
+// Runs [body] on a thread with a stack large enough for kMaxNestingDepth
+// nested evaluations, and waits for it. Exceptions are passed back.
+void runWithLargeStack(const std::function<void()>& body);

@@ -1,0 +1,5 @@
+// Script files and extension help.
+#include "interp/keywords.h"
+
+void builtinFile(Call&) {}
+void builtinHelp(Call&) {}

@@ -1,0 +1,45 @@
+// Splitting one expression into its top-level tokens, and the tidying of a
+// line or script text before it is evaluated.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class TokenList {
+ public:
+  // Character classes; each only grows and takes effect at once.
+  void addDroppedChar(char c);
+  void addDelimiter(char c);
+  void addQuoteChar(char c);
+  void addBracketPair(char open, char close);
+
+  // Replaces the text being split with [text].
+  void setText(std::string text);
+  const std::string& text() const { return text_; }
+
+  // Number of top-level tokens: at least 1 once a text is set.
+  size_t tokenCount() const { return tokens_.size(); }
+  // Token [i] with one level of brackets or quotes removed and dropped
+  // characters left out; empty for an index beyond the count.
+  const std::string& token(size_t i) const;
+
+  // The evaluator's configuration: tab dropped; space and comma delimit;
+  // "(" with ")" brackets; the double quote quotes.
+  static TokenList forExpressions();
+
+ private:
+  void split();
+  bool isIn(const std::string& set, char c) const { return set.find(c) != std::string::npos; }
+
+  std::string text_;
+  bool hasText_ = false;
+  std::string dropped_, delimiters_, quotes_;
+  std::vector<std::pair<char, char>> brackets_;
+  std::vector<std::string> tokens_;
+};
+
+// Tidies spacing in place: trailing spaces cut, runs of spaces collapsed,
+// spaces after "(" removed, and a "(" that follows a non-space gets a space
+// before it (so "((" becomes "( ("). Tabs stay where they are.
+void normalizeSpacing(std::string& text);

@@ -1,0 +1,51 @@
+// The variable keywords: new (its head), delete, get, size, set.
+#include "builtins/builtins.h"
+#include "interp/keywords.h"
+
+void builtinNew(Call& call) {
+  const Object kind = call.arg(1);
+  const Object nameValue = call.arg(2);
+  const std::string& name = nameValue.getString();
+  const std::string& kindWord = kind.getString();
+  // temp is the name of every anonymous result: a variable of that name
+  // would be indistinguishable from one.
+  if (name == "temp") {
+    call.out() << "Illegal name 'temp'; on line '" << call.text << "'\n";
+    return;
+  }
+  if (kindWord == "space") {
+    newSpace(call, name);
+  } else if (kindWord == "system") {
+    newSystem(call, name);
+  } else if (kindWord == "matrix") {
+    newMatrix(call, name);
+  } else if (kindWord == "array") {
+    const Object elementKind = call.arg(3);
+    const Object count = call.arg(4);
+    const int32_t n = count.getInteger();
+    createElements(call, elementKind.getString(), name, n, true);
+  } else {
+    createElements(call, kindWord, name, 1, false);
+  }
+}
+
+void builtinDelete(Call& call) {
+  const Object name = call.arg(1);
+  call.callerScope.deleteVariable(name.getString());
+}
+
+void builtinGet(Call& call) {
+  const Object name = call.arg(1);
+  call.targetScope.findVariable(name.getString(), call.result);
+}
+
+void builtinSize(Call& call) {
+  const Object name = call.arg(1);
+  call.targetScope.findVariable(name.getString() + ".size", call.result);
+}
+
+void builtinSet(Call& call) {
+  const Object name = call.arg(1);
+  const Object value = call.arg(2);
+  call.targetScope.assignVariable(name.getString(), value);
+}

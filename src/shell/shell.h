@@ -1,0 +1,23 @@
+// The console dialogue: banner, prompt loop, shell commands and the echo.
+#pragma once
+
+#include "interp/console_io.h"
+#include "interp/interpreter.h"
+
+inline constexpr const char* kTitle = "Brivane";
+inline constexpr const char* kShortName = "Dovex";
+inline constexpr const char* kVersion = "0.81.4.13";
+inline constexpr const char* kPrompt = "Dovex > ";
+// Longest input line the prompt accepts.
+inline constexpr size_t kMaxLineLength = 2045;
+
+// Prints the banner, then reads, evaluates and echoes lines from [input]
+// until "exit", "!exit" or end of input.
+void runPromptLoop(Interpreter& interp, ConsoleInput& input);
+
+// Handles one raw input [line] the way the prompt does, echo included.
+// Returns false when the line ends the session.
+bool handleLine(Interpreter& interp, std::string line, Object& result);
+
+// "!state": the list of global variables.
+void listState(const Interpreter& interp);

@@ -1,0 +1,90 @@
+#include "value/object.h"
+
+#include <array>
+
+#include "value/error.h"
+
+const std::string& typeNameOf(ValueType type) {
+  static const std::array<std::string, 8> names = {"",       "string", "integer", "double",
+                                                   "complex", "matrix", "vector",  "system"};
+  return names[static_cast<size_t>(type)];
+}
+
+Object::Object(std::string name_, ValueType type_, std::shared_ptr<Payload> payload_)
+    : name(std::move(name_)), type(type_), payload(std::move(payload_)) {}
+
+namespace {
+
+template <typename T>
+void store(Object& o, ValueType type, T&& value) {
+  o.payload = makePayload(std::forward<T>(value));
+  o.name = "temp";
+  o.type = type;
+}
+
+template <typename T>
+T& fetch(const Object& o, ValueType type, const char* message) {
+  if (!o.payload || o.type != type) throw ScriptError(message);
+  return std::get<T>(*o.payload);
+}
+
+}  // namespace
+
+void Object::setString(std::string text) { store(*this, ValueType::String, std::move(text)); }
+void Object::setInteger(int32_t value) { store(*this, ValueType::Integer, value); }
+void Object::setDouble(double value) { store(*this, ValueType::Double, value); }
+void Object::setComplex(double re, double im) { store(*this, ValueType::Complex, Complex{re, im}); }
+void Object::setComplex(Complex value) { store(*this, ValueType::Complex, value); }
+
+Matrix& Object::setMatrix(int32_t rows, int32_t cols) {
+  Matrix m;
+  m.setSize(rows, cols);
+  return setMatrix(std::move(m));
+}
+
+Matrix& Object::setMatrix(Matrix&& m) {
+  store(*this, ValueType::Matrix, std::move(m));
+  return std::get<Matrix>(*payload);
+}
+
+void Object::setVector(std::vector<double> values) { store(*this, ValueType::Vector, std::move(values)); }
+
+Object Object::makeSystem(std::string name, std::vector<int32_t> dimensions) {
+  return Object(std::move(name), ValueType::System, makePayload(std::move(dimensions)));
+}
+
+std::string& Object::getString() const {
+  return fetch<std::string>(*this, ValueType::String, "getString error - type is NULL or not string");
+}
+int32_t& Object::getInteger() const {
+  return fetch<int32_t>(*this, ValueType::Integer, "getInteger error - type is NULL or not int");
+}
+double& Object::getDouble() const {
+  // The double getter's text really does begin "getInteger": scripts and
+  // transcripts match on it.
+  return fetch<double>(*this, ValueType::Double, "getInteger error - type is NULL or not double");
+}
+Complex& Object::getComplex() const {
+  return fetch<Complex>(*this, ValueType::Complex, "getComplex error - type is NULL or not complex");
+}
+Matrix& Object::getMatrix() const {
+  return fetch<Matrix>(*this, ValueType::Matrix, "getMatrix error - type is NULL or not matrix");
+}
+std::vector<int32_t>& Object::getSystem() const {
+  return fetch<std::vector<int32_t>>(*this, ValueType::System, "getInteger error - type is NULL or not System");
+}
+const std::vector<double>& Object::vectorValue() const { return std::get<std::vector<double>>(*payload); }
+
+void assignObject(Object& target, const Object& source) {
+  if (!source.payload) return;
+  if (target.type != source.type) return;
+  if (!target.payload) return;  // a typed record without a value has nothing to assign into
+  if (target.payload == source.payload) return;
+  Payload& to = *target.payload;
+  const Payload& from = *source.payload;
+  if (target.type == ValueType::Matrix) {
+    assignMatrix(std::get<Matrix>(to), std::get<Matrix>(from));
+  } else {
+    to = from;
+  }
+}

@@ -1,0 +1,72 @@
+// The console dialogue: exit forms, shell commands, the echo, line limits.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "transcript.h"
+
+TEST(Shell, ExitOnlyWhenTheLineIsExactlyExit) {
+  EXPECT_EQ(transcript({"exit ", " exit", "", "   ", "exit", "5"}),
+            tx({"string temp = exit\n\n", "string temp = exit\n\n", "string temp = \n\n", "string temp = \n\n"}));
+  EXPECT_EQ(transcript({"5", "!exit", "6"}), tx({"integer temp = 5\n\n"}));
+}
+
+TEST(Shell, BangCommandsUseOnlyTheirFirstWord) {
+  EXPECT_EQ(transcript({"!state", "global (new integer x)", "!state foo bar", "!", "!foo", "!clear", "!state"}),
+            tx({"State List:\n\n\n", NUL, "State List:\n<integer, x>\n\n\n", "\n\n", "\n\n", "\n\n",
+                "State List:\n\n\n"}));
+}
+
+TEST(Shell, LineStartingWithBangEqualsIsACommand) {
+  EXPECT_EQ(transcript({"!= 1 2"}), tx({"\n\n"}));
+}
+
+TEST(Shell, ThrownMessageIsReportedAndSessionGoesOn) {
+  EXPECT_EQ(transcript({"new string s", "5"}),
+            tx({"Syntax error 'new string s'; illegal type (or cannot be used as array)\nError: Error.\n" + NUL,
+                "integer temp = 5\n\n"}));
+}
+
+TEST(Shell, OverlongLineIsRefusedWholeAndTheSessionContinues) {
+  const std::string longLine(2046, '1');
+  const std::string longest = "begin " + std::string(2039, '7');
+  EXPECT_EQ(transcript({longLine, "5", longest}),
+            tx({"Error: line too long\n\n", "integer temp = 5\n\n", "integer temp = " + std::to_string(-1) + "\n\n"}));
+}
+
+TEST(Shell, NulByteEndsTheLine) {
+  EXPECT_EQ(transcript({std::string("42\0junk", 7), std::string("exit\0x", 6), "7"}), tx({"integer temp = 42\n\n"}));
+}
+
+TEST(Shell, NestingBeyondTheLimitIsAThrownMessage) {
+  std::string deep;
+  for (int i = 0; i < 1000; ++i) deep += "begin (";
+  deep += "5";
+  EXPECT_EQ(transcript({deep.substr(0, 2045)}).substr(0, P.size()), P);
+  std::string hostile;
+  for (int i = 0; i < 7000; ++i) hostile += "(";
+  // Unbalanced brackets nest one level per "(": refused, never a crash.
+  std::string script = "begin ";
+  for (int i = 0; i < 7000; ++i) script += "(begin ";
+  ScratchDir dir;
+  dir.write("deep.txt", script);
+  const std::string out = transcript({"file deep.txt", "5"});
+  EXPECT_NE(out.find("Error: nesting too deep\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("integer temp = 5\n\n"), std::string::npos);
+}
+
+TEST(Shell, BinaryPrintsBannerAndEndsAtEndOfInput) {
+  FILE* pipe = popen("printf '1\\n' | " DOVEX_BINARY, "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[256];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+  const int status = pclose(pipe);
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(out.rfind("Brivane (Dovex) v.0.81.4.13\n", 0), 0u) << out;
+  const size_t notice = out.find('\n') + 1;
+  const size_t afterNotice = out.find('\n', notice) + 1;
+  EXPECT_GT(afterNotice - notice, 1u);
+  EXPECT_EQ(out.substr(afterNotice), "\n" + P + "integer temp = 1\n\n" + P);
+}
