@@ -16,4 +16,8 @@ class ConsoleInput {
   virtual std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) = 0;
   // Whether a key press is waiting, without waiting and without consuming it.
   virtual bool keyPressed() = 0;
+  // Bracket the evaluation of one input line (a terminal delivers single
+  // keys meanwhile, so the key test of `while` can see them).
+  virtual void lineStarted() {}
+  virtual void lineFinished() {}
 };

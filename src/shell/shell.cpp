@@ -35,6 +35,32 @@ bool runShellCommand(Interpreter& interp, const std::string& line) {
   return true;
 }
 
+// Evaluates a tidied copy of [line] into [result]; thrown messages are
+// reported here. The console is told when the line starts and ends, however
+// it ends, so a terminal is always back in line mode for the next prompt.
+void evaluateLine(Interpreter& interp, std::string line, Object& result) {
+  struct RunGuard {
+    ConsoleInput* input;
+    explicit RunGuard(ConsoleInput* in) : input(in) {
+      if (input) input->lineStarted();
+    }
+    ~RunGuard() {
+      if (input) input->lineFinished();
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+  } running(interp.input());
+  std::ostream& out = console();
+  try {
+    normalizeSpacing(line);
+    interp.evaluate(line, interp.globals, result, false, true);
+  } catch (const ScriptError& e) {
+    out << "Error: " << e.what() << "\n";
+  } catch (const std::bad_alloc&) {
+    out << "Error: out of memory\n";
+  }
+}
+
 }  // namespace
 
 bool handleLine(Interpreter& interp, std::string line, Object& result) {
@@ -48,14 +74,7 @@ bool handleLine(Interpreter& interp, std::string line, Object& result) {
   if (nul != std::string::npos) line.resize(nul);
   if (line == "exit") return false;
   if (!line.empty() && line[0] == '!') return runShellCommand(interp, line);
-  try {
-    normalizeSpacing(line);
-    interp.evaluate(line, interp.globals, result, false, true);
-  } catch (const ScriptError& e) {
-    out << "Error: " << e.what() << "\n";
-  } catch (const std::bad_alloc&) {
-    out << "Error: out of memory\n";
-  }
+  evaluateLine(interp, line, result);
   printValue(result, out, true, false);
   out << "\n\n";
   return true;

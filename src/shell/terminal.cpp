@@ -1,0 +1,233 @@
+#include "shell/terminal.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/select.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "interp/builtin.h"
+
+#ifdef DOVEX_HAVE_READLINE
+#include <readline/history.h>
+#include <readline/readline.h>
+#endif
+
+namespace {
+
+// State shared with the SIGINT handler.
+volatile sig_atomic_t atPrompt = 0;      // a line is being typed
+volatile sig_atomic_t interrupted = 0;   // Ctrl-C while typing
+volatile sig_atomic_t breakPending = 0;  // Ctrl-C while a line runs
+
+termios cookedMode;
+bool haveCookedMode = false;
+
+void onInterrupt(int) {
+  if (atPrompt) {
+    interrupted = 1;
+    return;
+  }
+  if (breakPending) {
+    // A second Ctrl-C before the first was honoured: the computation never
+    // reached a loop test, so leave rather than keep the user waiting.
+    if (haveCookedMode) tcsetattr(STDIN_FILENO, TCSANOW, &cookedMode);
+    static const char message[] = "\nInterrupted.\n";
+    [[maybe_unused]] ssize_t n = write(STDOUT_FILENO, message, sizeof message - 1);
+    _exit(130);
+  }
+  breakPending = 1;
+}
+
+void setKeyMode(bool singleKeys) {
+  if (!haveCookedMode) return;
+  termios mode = cookedMode;
+  if (singleKeys) {
+    // Keys arrive one by one and unechoed, so a key press can break a loop;
+    // ISIG stays on, so Ctrl-C still raises SIGINT.
+    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+  }
+  tcsetattr(STDIN_FILENO, TCSANOW, &mode);
+}
+
+#ifdef DOVEX_HAVE_READLINE
+std::optional<std::string> completedLine;
+bool lineDone = false;
+
+void acceptLine(char* line) {
+  lineDone = true;
+  if (line) {
+    completedLine = std::string(line);
+    std::free(line);
+  } else {
+    completedLine.reset();
+  }
+  rl_callback_handler_remove();
+}
+
+char* keywordGenerator(const char* text, int state) {
+  static size_t next = 0;
+  if (state == 0) next = 0;
+  const auto& table = builtinTable();
+  const size_t length = std::strlen(text);
+  while (next < table.size()) {
+    const char* keyword = table[next++].keyword;
+    if (std::strncmp(keyword, text, length) == 0) return strdup(keyword);
+  }
+  return nullptr;
+}
+
+char** completeKeyword(const char* text, int, int) {
+  rl_attempted_completion_over = 1;  // keywords only, never file names
+  return rl_completion_matches(text, keywordGenerator);
+}
+#endif
+
+}  // namespace
+
+std::string defaultHistoryPath() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) return {};
+  return std::string(home) + "/.dovex_history";
+}
+
+TerminalConsole::TerminalConsole(std::string historyPath) : historyPath_(std::move(historyPath)) {
+  haveCookedMode = tcgetattr(STDIN_FILENO, &cookedMode) == 0;
+  struct sigaction action {};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a read waiting at the prompt must wake up
+  sigaction(SIGINT, &action, nullptr);
+#ifdef DOVEX_HAVE_READLINE
+  rl_catch_signals = 0;
+  rl_catch_sigwinch = 1;
+  rl_readline_name = "dovex";
+  rl_attempted_completion_function = completeKeyword;
+  rl_basic_word_break_characters = const_cast<char*>(" \t\n(),\"");
+  using_history();
+  if (!historyPath_.empty()) {
+    read_history(historyPath_.c_str());
+    history_truncate_file(historyPath_.c_str(), 1000);
+  }
+#endif
+}
+
+TerminalConsole::~TerminalConsole() {
+  if (haveCookedMode) tcsetattr(STDIN_FILENO, TCSANOW, &cookedMode);
+  signal(SIGINT, SIG_DFL);
+}
+
+void TerminalConsole::remember(const std::string& line) {
+#ifdef DOVEX_HAVE_READLINE
+  if (line.empty()) return;
+  add_history(line.c_str());
+  if (historyPath_.empty()) return;
+  // Appending line by line keeps the history even when the session is killed.
+  if (append_history(1, historyPath_.c_str()) != 0) write_history(historyPath_.c_str());
+#else
+  (void)line;
+#endif
+}
+
+std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, size_t maxChars) {
+  std::cout.flush();
+  const bool answering = running_;  // `user.input` reads while a line runs
+  if (answering) setKeyMode(false);
+  if (!answering) breakPending = 0;  // a fresh prompt clears a pending break
+#ifdef DOVEX_HAVE_READLINE
+  std::optional<std::string> line = readEdited(prompt);
+#else
+  std::optional<std::string> line = readPlain(prompt);
+#endif
+  if (answering) setKeyMode(true);
+  if (!line) return line;
+  if (!answering) remember(*line);
+  if (line->size() > maxChars + 1) line->resize(maxChars + 1);
+  return line;
+}
+
+#ifdef DOVEX_HAVE_READLINE
+std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt) {
+  lineDone = false;
+  completedLine.reset();
+  interrupted = 0;
+  atPrompt = 1;
+  rl_callback_handler_install(prompt.c_str(), acceptLine);
+  while (!lineDone) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(STDIN_FILENO, &ready);
+    const int n = select(STDIN_FILENO + 1, &ready, nullptr, nullptr, nullptr);
+    if (n < 0 && errno != EINTR) break;
+    if (interrupted) {
+      // Ctrl-C abandons the half-typed line and shows a fresh prompt.
+      interrupted = 0;
+      rl_free_line_state();
+      rl_callback_sigcleanup();
+      rl_crlf();
+      rl_replace_line("", 0);
+      rl_on_new_line();
+      rl_redisplay();
+      continue;
+    }
+    if (n > 0) rl_callback_read_char();
+  }
+  if (!lineDone) rl_callback_handler_remove();
+  atPrompt = 0;
+  return completedLine;
+}
+#endif
+
+std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt) {
+  std::cout << prompt;
+  std::cout.flush();
+  std::string line;
+  interrupted = 0;
+  atPrompt = 1;
+  bool any = false;
+  for (;;) {
+    char c;
+    const ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) {
+      if (interrupted) {
+        interrupted = 0;
+        line.clear();
+        any = false;
+        std::cout << "\n" << prompt;
+        std::cout.flush();
+      }
+      continue;
+    }
+    if (n <= 0) break;
+    any = true;
+    if (c == '\n') break;
+    line += c;
+  }
+  atPrompt = 0;
+  if (!any) return std::nullopt;
+  return line;
+}
+
+bool TerminalConsole::keyPressed() {
+  if (breakPending) return true;
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN) != 0;
+}
+
+void TerminalConsole::lineStarted() {
+  running_ = true;
+  setKeyMode(true);
+}
+
+void TerminalConsole::lineFinished() {
+  running_ = false;
+  setKeyMode(false);
+}

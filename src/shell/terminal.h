@@ -1,0 +1,36 @@
+// The console at a real terminal: line editing with history and keyword
+// completion, Ctrl-C that never costs a session, and a key test that sees
+// single keys while a line runs.
+#pragma once
+
+#include <string>
+
+#include "interp/console_io.h"
+
+class TerminalConsole : public ConsoleInput {
+ public:
+  // Takes over standard input (a terminal): loads the history from
+  // [historyPath] (empty: no history file) and installs the Ctrl-C handler.
+  explicit TerminalConsole(std::string historyPath);
+  ~TerminalConsole() override;
+  TerminalConsole(const TerminalConsole&) = delete;
+  TerminalConsole& operator=(const TerminalConsole&) = delete;
+
+  std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) override;
+  // True for a waiting key or a pending Ctrl-C break.
+  bool keyPressed() override;
+  void lineStarted() override;
+  void lineFinished() override;
+
+ private:
+  std::optional<std::string> readEdited(const std::string& prompt);
+  std::optional<std::string> readPlain(const std::string& prompt);
+  void remember(const std::string& line);
+
+  std::string historyPath_;
+  bool running_ = false;
+};
+
+// The history file in the user's home directory (found through HOME), or
+// empty when there is no home.
+std::string defaultHistoryPath();
