@@ -24,10 +24,96 @@ void createElements(Call& call, const std::string& kindWord, const std::string& 
   }
 }
 
-void builtinIndex(Call&) {}
-void builtinGetIndex(Call&) {}
-void builtinVector(Call&) {}
-void builtinRowSize(Call&) {}
-void builtinColSize(Call&) {}
-void builtinGetElement(Call&) {}
-void builtinSetElement(Call&) {}
+void builtinIndex(Call& call) {
+  const Object stem = call.arg(1);
+  std::string name = stem.getString();
+  for (size_t i = 2; i < call.tokenCount(); ++i) {
+    const Object index = call.arg(i);
+    if (index.is(ValueType::Integer)) {
+      name += "." + decimal(index.getInteger());
+    } else if (index.is(ValueType::String)) {
+      // An empty or blank-led string adds no component at all.
+      const std::string& text = index.getString();
+      if (!text.empty() && text[0] != ' ') name += "." + text;
+    } else {
+      call.syntaxError("; index not integer or string.");
+      return;
+    }
+  }
+  call.result.setString(std::move(name));
+}
+
+void builtinGetIndex(Call& call) {
+  const Object stem = call.arg(1);
+  const Object index = call.arg(2);
+  if (!stem.is(ValueType::String) || !index.is(ValueType::Integer)) {
+    call.syntaxError("");
+    return;
+  }
+  call.targetScope.findVariable(stem.getString() + "." + decimal(index.getInteger()), call.result);
+}
+
+void builtinVector(Call& call) {
+  // The arguments are counted, never evaluated.
+  call.out() << "create vector of size " << call.tokenCount() - 1 << "\n";
+}
+
+void builtinRowSize(Call& call) {
+  const Object m = call.arg(1);
+  call.result.setInteger(m.getMatrix().rows);
+}
+
+void builtinColSize(Call& call) {
+  const Object m = call.arg(1);
+  call.result.setInteger(m.getMatrix().cols);
+}
+
+namespace {
+
+// The element accessors report every thrown message themselves and carry on:
+// "Syntax error '<text>': <message>".
+template <typename Body>
+void guarded(const Call& call, Body body) {
+  try {
+    body();
+  } catch (const ScriptError& e) {
+    call.out() << "Syntax error '" << call.text << "': " << e.what() << "\n";
+  }
+}
+
+}  // namespace
+
+void builtinGetElement(Call& call) {
+  const Object m = call.arg(1);
+  const Object row = call.arg(2);
+  const Object col = call.arg(3);
+  guarded(call, [&] {
+    const Matrix& matrix = m.getMatrix();
+    const int32_t j = col.getInteger();
+    const int32_t i = row.getInteger();
+    call.result.setComplex(matrix(i, j));
+  });
+}
+
+void builtinSetElement(Call& call) {
+  const Object m = call.arg(1);
+  const Object row = call.arg(2);
+  const Object col = call.arg(3);
+  const Object value = call.arg(4);
+  guarded(call, [&] {
+    const Matrix& source = m.getMatrix();
+    if (!fitsElementBudget(source.rows, source.cols)) {
+      call.syntaxError("; size too large");
+      return;
+    }
+    // The variable behind the first argument is never written: the result
+    // is a changed copy, stored back only by an explicit `set`.
+    Matrix copy;
+    assignMatrix(copy, source);
+    const Complex element = value.is(ValueType::Double) ? Complex{value.getDouble(), 0.0} : value.getComplex();
+    const int32_t j = col.getInteger();
+    const int32_t i = row.getInteger();
+    copy.setElement(i, j, element);
+    call.result.setMatrix(std::move(copy));
+  });
+}

@@ -1,9 +1,35 @@
-// The six comparisons: integers with integers, doubles with doubles.
+// The six comparisons: integers with integers, doubles with doubles, giving
+// the integer 1 or 0 that `if` and `while` test. Doubles compare with the
+// hardware's IEEE relations, so NaN fails every relation but "not equal" and
+// -0 equals 0.
+#include <functional>
+
 #include "builtins/builtins.h"
 
-void builtinLess(Call&) {}
-void builtinLessEqual(Call&) {}
-void builtinGreater(Call&) {}
-void builtinGreaterEqual(Call&) {}
-void builtinNotEqual(Call&) {}
-void builtinEqual(Call&) {}
+namespace {
+
+template <typename Relation>
+void compare(Call& call, Relation holds) {
+  const Object a = call.arg(1);
+  const Object b = call.arg(2);
+  if (a.type != b.type) {
+    call.out() << "Cannot compare different types; '" << call.text << "'\n";
+    return;
+  }
+  if (a.is(ValueType::Integer)) {
+    call.result.setInteger(holds(a.getInteger(), b.getInteger()) ? 1 : 0);
+  } else if (a.is(ValueType::Double)) {
+    call.result.setInteger(holds(a.getDouble(), b.getDouble()) ? 1 : 0);
+  } else {
+    call.out() << "Cannot compare these types; '" << call.text << "'\n";
+  }
+}
+
+}  // namespace
+
+void builtinLess(Call& call) { compare(call, std::less<>{}); }
+void builtinLessEqual(Call& call) { compare(call, std::less_equal<>{}); }
+void builtinGreater(Call& call) { compare(call, std::greater<>{}); }
+void builtinGreaterEqual(Call& call) { compare(call, std::greater_equal<>{}); }
+void builtinNotEqual(Call& call) { compare(call, std::not_equal_to<>{}); }
+void builtinEqual(Call& call) { compare(call, std::equal_to<>{}); }

@@ -2,13 +2,6 @@
 // systems and zero matrices: the space, system and matrix forms of `new`.
 #include "builtins/builtins.h"
 
-namespace {
-
-// A space of dimension d holds 2d matrices of d elements.
-constexpr int32_t kMaxSpaceDimension = 8192;
-
-}  // namespace
-
 void newSpace(Call& call, const std::string& name) {
   const Object dimension = call.arg(3);
   const int32_t d = dimension.getInteger();
@@ -16,7 +9,9 @@ void newSpace(Call& call, const std::string& name) {
     call.out() << "Syntax error - dim <= 0\n";
     return;
   }
-  if (d > kMaxSpaceDimension) {
+  // A space of dimension d holds 2d matrices of d elements: 2·d² elements in
+  // all must fit the one budget of a matrix value (d ≤ 8192).
+  if (!fitsElementBudget(int64_t{2} * d, d)) {
     call.out() << "Syntax error - dim too large\n";
     return;
   }

@@ -1,10 +1,231 @@
-// The arithmetic keywords.
+// The arithmetic keywords. Each evaluates both operands before looking at
+// either (so both operands' side effects always happen), then dispatches on
+// the pair of type names. Nothing converts implicitly: apart from the few
+// mixed pairs listed per operator, both operands must have the same type.
 #include "value/arithmetic.h"
 
-void builtinAdd(Call&) {}
-void builtinSubtract(Call&) {}
-void builtinMult(Call&) {}
-void builtinDiv(Call&) {}
-void builtinDivD(Call&) {}
-void builtinMod(Call&) {}
-void builtinAnd(Call&) {}
+#include <cstdint>
+
+#include "value/int32_math.h"
+#include "value/printer.h"
+
+namespace {
+
+// The two operands of a binary operator, evaluated first then second.
+struct Operands {
+  Object a;
+  Object b;
+  explicit Operands(const Call& call) : a(call.arg(1)), b(call.arg(2)) {}
+  bool sameType() const { return a.type == b.type; }
+  bool both(ValueType t) const { return a.is(t) && b.is(t); }
+};
+
+void typesDontMatch(const Call& call) { call.syntaxError("; types don't match"); }
+
+// A matrix result made by [fill] into a new matrix, adopted as the result.
+template <typename Fill>
+void setNewMatrix(Call& call, Fill fill) {
+  Matrix m;
+  fill(m);
+  call.result.setMatrix(std::move(m));
+}
+
+// A copy of [m] scaled by [s]: scalars multiply matrices from the left only.
+void setScaledCopy(Call& call, Complex s, const Matrix& m) {
+  setNewMatrix(call, [&](Matrix& out) {
+    assignMatrix(out, m);
+    out.scale(s);
+  });
+}
+
+}  // namespace
+
+void builtinAdd(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    // The only mismatch that shows its operands, both on one line.
+    typesDontMatch(call);
+    call.out() << "int1: ";
+    printValue(x.a, call.out(), true, false);
+    call.out() << "int2: ";
+    printValue(x.b, call.out(), true, false);
+    call.out() << "\n";
+    return;
+  }
+  switch (x.a.type) {
+    case ValueType::Integer:
+      call.result.setInteger(wrapAdd(x.a.getInteger(), x.b.getInteger()));
+      return;
+    case ValueType::Double:
+      call.result.setDouble(x.a.getDouble() + x.b.getDouble());
+      return;
+    case ValueType::Complex: {
+      const Complex p = x.a.getComplex();
+      const Complex q = x.b.getComplex();
+      call.result.setComplex(p.re + q.re, p.im + q.im);
+      return;
+    }
+    case ValueType::Matrix: {
+      const Matrix& p = x.a.getMatrix();
+      const Matrix& q = x.b.getMatrix();
+      if (p.rows != q.rows || p.cols != q.cols) {
+        call.syntaxError("; matrix wrong size for add");
+        return;
+      }
+      setNewMatrix(call, [&](Matrix& out) { addMatrix(p, q, out); });
+      return;
+    }
+    default:
+      call.syntaxError("; cannot add these types");
+  }
+}
+
+void builtinSubtract(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    typesDontMatch(call);
+    return;
+  }
+  switch (x.a.type) {
+    case ValueType::Integer:
+      call.result.setInteger(wrapSub(x.a.getInteger(), x.b.getInteger()));
+      return;
+    case ValueType::Double:
+      call.result.setDouble(x.a.getDouble() - x.b.getDouble());
+      return;
+    case ValueType::Complex: {
+      const Complex p = x.a.getComplex();
+      const Complex q = x.b.getComplex();
+      call.result.setComplex(p.re - q.re, p.im - q.im);
+      return;
+    }
+    case ValueType::Matrix: {
+      const Matrix& p = x.a.getMatrix();
+      const Matrix& q = x.b.getMatrix();
+      if (p.rows != q.rows || p.cols != q.cols) {
+        call.syntaxError("; matrix wrong size for subtract");
+        return;
+      }
+      setNewMatrix(call, [&](Matrix& out) { subtractMatrix(p, q, out); });
+      return;
+    }
+    default:
+      call.syntaxError("; cannot subtract these types");
+  }
+}
+
+void builtinMult(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    if (x.a.is(ValueType::Complex) && x.b.is(ValueType::Matrix)) {
+      setScaledCopy(call, x.a.getComplex(), x.b.getMatrix());
+    } else if (x.a.is(ValueType::Double) && x.b.is(ValueType::Matrix)) {
+      setScaledCopy(call, Complex{x.a.getDouble(), 0.0}, x.b.getMatrix());
+    } else if (x.a.is(ValueType::Double) && x.b.is(ValueType::Integer)) {
+      call.result.setDouble(x.a.getDouble() * static_cast<double>(x.b.getInteger()));
+    } else {
+      typesDontMatch(call);
+    }
+    return;
+  }
+  switch (x.a.type) {
+    case ValueType::Double:
+      call.result.setDouble(x.a.getDouble() * x.b.getDouble());
+      return;
+    case ValueType::Integer:
+      call.result.setInteger(wrapMul(x.a.getInteger(), x.b.getInteger()));
+      return;
+    case ValueType::Complex:
+      call.result.setComplex(complexProduct(x.a.getComplex(), x.b.getComplex()));
+      return;
+    case ValueType::Matrix: {
+      const Matrix& p = x.a.getMatrix();
+      const Matrix& q = x.b.getMatrix();
+      if (p.cols != q.rows) {
+        call.syntaxError("; matrix wrong size for mult");
+        call.out() << "A is " << p.rows << "x" << p.cols << "\n"
+                   << "B is " << q.rows << "x" << q.cols << "\n";
+        return;
+      }
+      // A tall ket times a wide bra can ask for far more than memory holds.
+      if (!fitsElementBudget(p.rows, q.cols)) {
+        call.syntaxError("; size too large");
+        return;
+      }
+      setNewMatrix(call, [&](Matrix& out) { multiply(p, q, out); });
+      return;
+    }
+    default:
+      call.syntaxError("; cannot multiply these types");
+  }
+}
+
+void builtinDiv(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    typesDontMatch(call);
+    return;
+  }
+  if (x.a.is(ValueType::Double)) {
+    call.result.setDouble(x.a.getDouble() / x.b.getDouble());
+  } else if (x.a.is(ValueType::Integer)) {
+    const int32_t divisor = x.b.getInteger();
+    if (divisor == 0) {
+      call.syntaxError("; division by zero");
+      return;
+    }
+    call.result.setInteger(wrapDiv(x.a.getInteger(), divisor));
+  }
+  // Any other pair of one type (complexes and matrices included) is a
+  // quotient nobody defined: silently nothing.
+}
+
+void builtinDivD(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    if (x.a.is(ValueType::Double) && x.b.is(ValueType::Integer)) {
+      call.result.setDouble(x.a.getDouble() / static_cast<double>(x.b.getInteger()));
+    } else {
+      typesDontMatch(call);
+    }
+    return;
+  }
+  if (x.a.is(ValueType::Integer)) {
+    call.result.setDouble(static_cast<double>(x.a.getInteger()) / static_cast<double>(x.b.getInteger()));
+  } else if (x.a.is(ValueType::Double)) {
+    call.result.setDouble(x.a.getDouble() / x.b.getDouble());
+  } else {
+    call.syntaxError("; cannot divide these types");
+  }
+}
+
+void builtinMod(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    typesDontMatch(call);
+    return;
+  }
+  if (!x.a.is(ValueType::Integer) || x.b.getInteger() == 0) {
+    call.syntaxError("; cannot mod these types");
+    return;
+  }
+  const int32_t divisor = x.b.getInteger();
+  int64_t r = wrapRem(x.a.getInteger(), divisor);
+  // Shifted by |divisor| so the result always lies in 0 … |divisor| - 1,
+  // whatever the signs; 64 bits hold |-2^31|.
+  if (r < 0) r += divisor < 0 ? -int64_t{divisor} : int64_t{divisor};
+  call.result.setInteger(static_cast<int32_t>(r));
+}
+
+void builtinAnd(Call& call) {
+  const Operands x(call);
+  if (!x.sameType()) {
+    typesDontMatch(call);
+    return;
+  }
+  if (!x.a.is(ValueType::Integer)) {
+    call.syntaxError("; cannot 'and' these types");
+    return;
+  }
+  call.result.setInteger(x.a.getInteger() & x.b.getInteger());
+}
