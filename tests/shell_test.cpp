@@ -44,9 +44,7 @@ TEST(Shell, NestingBeyondTheLimitIsAThrownMessage) {
   for (int i = 0; i < 1000; ++i) deep += "begin (";
   deep += "5";
   EXPECT_EQ(transcript({deep.substr(0, 2045)}).substr(0, P.size()), P);
-  std::string hostile;
-  for (int i = 0; i < 7000; ++i) hostile += "(";
-  // Unbalanced brackets nest one level per "(": refused, never a crash.
+  // Unbalanced brackets in a script nest one level per "(": refused, never a crash.
   std::string script = "begin ";
   for (int i = 0; i < 7000; ++i) script += "(begin ";
   ScratchDir dir;

@@ -1,9 +1,80 @@
 // Console output, user input and result files.
-#include "builtins/builtins.h"
+#include <fstream>
+#include <optional>
 
-void builtinPrint(Call&) {}
-void builtinPrintNewLine(Call&) {}
-void builtinPrintOneLine(Call&) {}
-void builtinNewFile(Call&) {}
-void builtinPrintFile(Call&) {}
-void builtinUserInput(Call&) {}
+#include "builtins/builtins.h"
+#include "interp/file_access.h"
+#include "value/number_text.h"
+#include "value/printer.h"
+
+namespace {
+
+// `user.input` accepts at most this many characters of a line.
+constexpr size_t kMaxInputChars = 99;
+
+}  // namespace
+
+void builtinPrint(Call& call) {
+  const Object value = call.arg(1);
+  printValue(value, call.out(), true, false);
+  call.out() << "\n";
+}
+
+void builtinPrintNewLine(Call& call) { call.out() << "\n"; }
+
+void builtinPrintOneLine(Call& call) {
+  const Object value = call.arg(1);
+  printValue(value, call.out(), false, false);
+}
+
+void builtinUserInput(Call& call) {
+  const std::string kind = call.arg(1).getString();
+  const bool wantsInteger = kind == "integer";
+  const std::string prompt = wantsInteger ? "Please enter an integer: " : "user.input: ";
+  // The console shows the prompt itself, so a line editor can redraw it.
+  // End of input reads as an empty line; the shell ends at its next prompt.
+  std::optional<std::string> line;
+  if (ConsoleInput* input = call.interp.input()) {
+    line = input->readLine(prompt, kMaxInputChars);
+  } else {
+    call.out() << prompt;
+  }
+  std::string text = line.value_or(std::string());
+  if (text.size() > kMaxInputChars) text.resize(kMaxInputChars);
+  call.out() << "\n";
+  if (wantsInteger) call.result.setInteger(textToInteger(text));
+}
+
+void builtinNewFile(Call& call) {
+  const std::string name = call.arg(1).getString();
+  if (!mayOpenPath(call.interp, name)) {
+    reportCannotOpen(name);
+    return;
+  }
+  std::ofstream file(name, std::ios::out | std::ios::trunc);
+  if (!file.is_open()) reportCannotOpen(name);
+}
+
+void builtinPrintFile(Call& call) {
+  const std::string name = call.arg(1).getString();
+  if (!mayOpenPath(call.interp, name)) {
+    reportCannotOpen(name);
+    return;
+  }
+  // Closed by its destructor on every way out, so the values written before
+  // an error in a later argument stay in the file.
+  std::ofstream file(name, std::ios::out | std::ios::app);
+  if (!file.is_open()) {
+    reportCannotOpen(name);
+    return;
+  }
+  for (size_t i = 2; i < call.tokenCount(); ++i) {
+    const Object value = call.arg(i);
+    printValue(value, file, false, true);
+    file << ',';
+  }
+  file << '\n';
+  file.close();
+  // A full disk would otherwise lose the line without a word.
+  if (file.fail()) call.out() << "Cannot write file '" << name << "'\n";
+}

@@ -1,0 +1,163 @@
+// Script files run with `file`, and `help` over the extension registry.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include "interp/file_access.h"
+#include "interp/interpreter.h"
+#include "shell/shell.h"
+#include "transcript.h"
+#include "value/console.h"
+
+namespace {
+
+// Runs [lines] through handleLine on [interp] (no prompts, no banner) and
+// returns everything printed.
+std::string runLines(Interpreter& interp, const std::vector<std::string>& lines) {
+  std::ostringstream out;
+  std::ostream* previous = setConsole(&out);
+  Object result;
+  for (const std::string& line : lines) {
+    result.dropPayload();
+    handleLine(interp, line, result);
+  }
+  setConsole(previous);
+  return out.str();
+}
+
+class GreetCommand : public CommandExtension {
+ public:
+  void execute(const TokenList&, Scope&, Object& result, bool, bool, Interpreter&) override {
+    result.setString("hello");
+  }
+  void printHelp() override { console() << "greet: says hello\n"; }
+  std::string commandName() override { return "greet"; }
+};
+
+}  // namespace
+
+TEST(ScriptFile, StatementsOnIndentedLinesRunInOrderAndTheLastValueIsTheFilesValue) {
+  ScratchDir dir;
+  dir.write("plain.txt", "begin\n(print 1)\n(print 2)\n(add 40 2)\n");
+  dir.write("indented.txt", "begin\r\n    (print 1)\r\n\t\t(print 2)\r\n  \t (add 40 2)");
+  dir.write("my script.txt", "begin (print 1) (print 2) (add 40 2)");
+  const std::string echo = "integer temp = 1\ninteger temp = 2\ninteger temp = 42\n\n";
+  EXPECT_EQ(transcript({"file plain.txt", "file indented.txt", "file \"my script.txt\"", "file (my script.txt)"}),
+            tx({echo, echo, echo, echo}));
+}
+
+TEST(ScriptFile, IndentationIsDroppedEvenInsideQuotesWhileTabsWithinALineStay) {
+  // A path is the one token taken as written, so it shows the raw script text.
+  ScratchDir dir;
+  dir.write("inner one.txt", "print 1");
+  dir.write("tab\tname.txt", "print 2");
+  dir.write("wrapped.txt", "file \"inner\n\t  one.txt\"");
+  dir.write("tabbed.txt", "file \"tab\tname.txt\"");
+  dir.write("lead.txt", "   \tprint 3");
+  EXPECT_EQ(transcript({"file wrapped.txt", "file tabbed.txt", "file lead.txt"}),
+            tx({"integer temp = 1\n" + NUL, "integer temp = 2\n" + NUL, "integer temp = 3\n" + NUL}));
+}
+
+TEST(ScriptFile, TwoLinesOfExpressionsAreOneExpression) {
+  ScratchDir dir;
+  dir.write("two.txt", "print 1\nprint 2\n");
+  dir.write("empty.txt", "");
+  EXPECT_EQ(transcript({"file two.txt", "file empty.txt"}), tx({"integer temp = 1\n" + NUL, "string temp = \n\n"}));
+}
+
+TEST(ScriptFile, PrintedErrorsLetTheScriptGoOnAndThrownOnesEndIt) {
+  ScratchDir dir;
+  dir.write("printed.txt", "begin\n  (print 1)\n  (foo 2)\n  (print 3)\n");
+  dir.write("thrown.txt", "begin\n  (print 1)\n  (new string s)\n  (print 3)\n");
+  EXPECT_EQ(transcript({"file printed.txt", "file thrown.txt", "if 1 (file thrown.txt) 0", "5"}),
+            tx({"integer temp = 1\nSyntax error 'foo 2'\ninteger temp = 3\n" + NUL,
+                "integer temp = 1\nSyntax error 'new string s'; illegal type (or cannot be used as array)\n"
+                "Error: Error.\n" + NUL,
+                "integer temp = 1\nSyntax error 'new string s'; illegal type (or cannot be used as array)\n"
+                "Syntax error 'if 1 (file thrown.txt) 0': Error.\n" + NUL,
+                "integer temp = 5\n\n"}));
+}
+
+TEST(ScriptFile, ScriptSeesItsCallersVariablesAndItsOwnEndWithIt) {
+  ScratchDir dir;
+  dir.write("read.txt", "get k");
+  dir.write("make.txt", "begin\n (new integer z)\n (set z 4)\n (global (new integer g))\n (get z)\n");
+  EXPECT_EQ(transcript({"begin (new integer k) (set k 3) (file read.txt)", "file make.txt",
+                        "begin (file make.txt) 1 (get z)", "!state"}),
+            tx({"integer k = 3\n\n", "integer z = 4\n\n", "integer temp = 1\n\n", "State List:\n<integer, g>\n<integer, g>\n\n\n"}));
+}
+
+TEST(ScriptFile, UnopenablePathsPrintTheCannotOpenMessageAndLeaveTheResult) {
+  ScratchDir dir;
+  std::filesystem::create_directory("folder");
+  EXPECT_EQ(transcript({"file \"no such file.txt\"", "file nodir/s.txt", "file folder", "file .", "file \"\"",
+                        "begin 3 (file nosuch)"}),
+            tx({"Cannot open file 'no such file.txt'\n" + NUL, "Cannot open file 'nodir/s.txt'\n" + NUL,
+                "Cannot open file 'folder'\n" + NUL, "Cannot open file '.'\n" + NUL, "Cannot open file ''\n" + NUL,
+                "Cannot open file 'nosuch'\ninteger temp = 3\n\n"}));
+}
+
+TEST(ScriptFile, ScriptBeyond256KibibytesIsRefusedBeforeItRuns) {
+  ScratchDir dir;
+  const size_t limit = size_t{256} << 10;
+  dir.write("fits.txt", "print 5" + std::string(limit - 7, ' '));
+  dir.write("big.txt", "print 5" + std::string(limit - 6, ' '));
+  EXPECT_EQ(transcript({"file fits.txt", "file big.txt", "file /dev/zero"}),
+            tx({"integer temp = 5\n" + NUL, "Syntax error 'file big.txt'; script too large\n" + NUL,
+                "Syntax error 'file /dev/zero'; script too large\n" + NUL}));
+}
+
+TEST(ScriptFile, AScriptThatRunsItselfEndsInTheNestingLimit) {
+  ScratchDir dir;
+  dir.write("self.txt", "begin\n  (file self.txt)\n");
+  EXPECT_EQ(transcript({"file self.txt", "5"}), tx({"Error: nesting too deep\n" + NUL, "integer temp = 5\n\n"}));
+}
+
+TEST(FileAccess, ConfinementAdmitsOnlyPathsResolvingInsideTheRoot) {
+  ScratchDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directory("root");
+  fs::create_directory("root/sub");
+  fs::create_symlink("/etc", "root/out");
+  Interpreter interp;
+  EXPECT_TRUE(mayOpenPath(interp, "/etc/hostname"));
+  EXPECT_FALSE(mayOpenPath(interp, std::string("a\0b", 3)));
+  interp.fileRoot = dir.path() + "/root/";
+  EXPECT_TRUE(mayOpenPath(interp, "root/new.txt"));
+  EXPECT_TRUE(mayOpenPath(interp, "root/sub/../x.txt"));
+  EXPECT_TRUE(mayOpenPath(interp, dir.path() + "/root"));
+  EXPECT_FALSE(mayOpenPath(interp, "root/../x.txt"));
+  EXPECT_FALSE(mayOpenPath(interp, "rootless.txt"));
+  EXPECT_FALSE(mayOpenPath(interp, "root/out/hostname"));
+  EXPECT_FALSE(mayOpenPath(interp, "/etc/hostname"));
+}
+
+TEST(FileAccess, ConfinedInterpreterReportsPathsOutsideAsUnopenable) {
+  ScratchDir dir;
+  std::filesystem::create_directory("box");
+  dir.write("outside.txt", "print 1");
+  dir.write("box/inside.txt", "print 2");
+  Interpreter interp;
+  interp.fileRoot = "box";
+  EXPECT_EQ(runLines(interp, {"file outside.txt", "file box/inside.txt", "new_file x.txt", "print_file x.txt 1",
+                              "new_file box/x.txt"}),
+            "Cannot open file 'outside.txt'\n" + NUL + "integer temp = 2\n" + NUL +
+                "Cannot open file 'x.txt'\n" + NUL + "Cannot open file 'x.txt'\n" + NUL + NUL);
+  EXPECT_EQ(dir.read("x.txt"), "<missing>");
+  EXPECT_EQ(dir.read("box/x.txt"), "");
+}
+
+TEST(Help, EmptyRegistryPrintsNothingAndTheArgumentMustBeAString) {
+  EXPECT_EQ(transcript({"help foo", "begin 7 (help print)", "help 5"}),
+            tx({NUL, "integer temp = 7\n\n", "Error: getString error - type is NULL or not string\n" + NUL}));
+}
+
+TEST(Help, RegisteredExtensionAnswersHelpAndItsKeyword) {
+  Interpreter interp;
+  interp.extensions.push_back(nullptr);
+  interp.extensions.push_back(std::make_unique<GreetCommand>());
+  EXPECT_EQ(runLines(interp, {"help greet", "help Greet", "greet 1"}),
+            "greet: says hello\n" + NUL + NUL + "string temp = hello\n\n");
+}
