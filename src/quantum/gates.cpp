@@ -1,5 +1,172 @@
 // Gates and the matrix constructor.
-#include "quantum/quantum.h"
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
 
-void builtinGate(Call&) {}
-void builtinMatrix(Call&) {}
+#include "quantum/quantum.h"
+#include "value/error.h"
+
+namespace {
+
+// 2π as the Fourier fill uses it.
+constexpr double kTwoPi = 6.283185307179586;
+
+// `gate` opens its messages with a capital E, unlike the other keywords.
+void gateError(const Call& call, const char* reason) {
+  call.out() << "Syntax Error '" << call.text << "'; " << reason << "\n";
+}
+
+// The bit a qubit index stands for: a negative index weighs like bit 0.
+int32_t qubitBit(int32_t index) { return index < 0 ? 0 : index; }
+
+// Whether [bit] is set in the basis number [k]; bits from 31 on never are.
+bool bitSet(int64_t k, int32_t bit) { return bit < 31 && ((k >> bit) & 1) != 0; }
+
+void fillFourier(Matrix& m) {
+  const Complex omega = complexFromAngle(kTwoPi / m.rows);
+  for (int32_t r = 0; r < m.rows; ++r) {
+    for (int32_t c = 0; c < m.cols; ++c) m.setElement(r, c, complexPower(omega, r * c));
+  }
+  m.scale(Complex{1.0 / std::sqrt(static_cast<double>(m.rows)), 0.0});
+}
+
+// Reads the double variable [name] into [slot] as `get` would, echoing the
+// name first. Every read starts from an empty slot, so a missing variable is
+// reported by the getter instead of silently reusing the previous value.
+double readRotationVariable(const Call& call, const std::string& name) {
+  Object slot;
+  call.targetScope.findVariable(name, slot);
+  call.out() << name << "\n";
+  return slot.getDouble();
+}
+
+// The product of two-level rotations whose phases and angles are the script
+// variables P.q, A.q and X.0, multiplied into [m] (already the identity).
+void fillRotations(const Call& call, Matrix& m, const Object& angles, const Object& phases, const Object& cross) {
+  const int32_t n = m.rows;
+  Matrix rotation;
+  rotation.setSize(n, n);
+  Matrix accumulated;
+  Matrix work;
+  int32_t counter = 0;
+  for (int32_t i = 1; i < n; ++i) {
+    accumulated.setSize(n, n);
+    accumulated.setIdentity();
+    for (int32_t s = i; s >= 1; --s) {
+      const int32_t k = s - 1;
+      const double alpha = readRotationVariable(call, phases.getString() + "." + decimal(counter));
+      const double theta = readRotationVariable(call, angles.getString() + "." + decimal(counter));
+      const double chi = s == 1 ? readRotationVariable(call, cross.getString() + ".0") : 0.0;
+      ++counter;
+      auto times = [](double factor, Complex z) { return Complex{factor * z.re, factor * z.im}; };
+      rotation.setIdentity();
+      rotation.setElement(k, k, times(std::cos(theta), complexFromAngle(alpha)));
+      rotation.setElement(k, i, times(std::sin(theta), complexFromAngle(chi)));
+      rotation.setElement(i, k, times(-std::sin(theta), complexFromAngle(-chi)));
+      rotation.setElement(i, i, times(std::cos(theta), complexFromAngle(-alpha)));
+      multiply(accumulated, rotation, work);
+      assignMatrix(accumulated, work);
+    }
+    multiply(m, accumulated, work);
+    assignMatrix(m, work);
+  }
+}
+
+// Applies the fill word [word] to [m]; false when [word] is none.
+bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
+  if (word == "ident") {
+    m.setIdentity();
+  } else if (word == "zero") {
+    m.setZero();
+  } else if (word == "u_random") {
+    const Object angles = call.arg(4);
+    const Object phases = call.arg(5);
+    const Object cross = call.arg(6);
+    m.setIdentity();
+    if (m.rows != m.cols) {
+      call.syntaxError("; u_random needs a square matrix");
+      return true;
+    }
+    fillRotations(call, m, angles, phases, cross);
+  } else if (word == "UFT" || word == "QFT") {
+    fillFourier(m);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void builtinGate(Call& call) {
+  const Object nameValue = call.arg(1);
+  const Object qubitsValue = call.arg(2);
+  const int32_t n = qubitsValue.getInteger();
+  if (n <= 0) {
+    gateError(call, "dimSize <= 0");
+    return;
+  }
+  // 2^n × 2^n elements: n = 13 is the largest register within the budget.
+  const int64_t size = n < 31 ? int64_t{1} << n : kMaxMatrixElements + 1;
+  if (!fitsElementBudget(size, size)) {
+    gateError(call, "dimSize too large");
+    return;
+  }
+  const int32_t side = static_cast<int32_t>(size);
+  Matrix zero;
+  zero.setSize(side, side);
+  // The result holds the matrix from here on, whatever happens next.
+  Matrix& m = call.result.setMatrix(std::move(zero));
+  if (nameValue.getString() != "cnot") return;
+
+  const Object controlValue = call.arg(3);
+  const Object targetValue = call.arg(4);
+  const int32_t control = qubitBit(controlValue.getInteger());
+  const int32_t target = qubitBit(targetValue.getInteger());
+  if (control == target) {
+    gateError(call, "action = control");
+    return;
+  }
+  for (int64_t k = 0; k < size; ++k) {
+    int64_t r = k;
+    if (bitSet(k, control)) {
+      // Flipping a target bit beyond the register moves the image out of it.
+      if (target >= 31) continue;
+      r = bitSet(k, target) ? k - (int64_t{1} << target) : k + (int64_t{1} << target);
+    }
+    if (r >= 0 && r < size) m.setElement(static_cast<int32_t>(r), static_cast<int32_t>(k), Complex{1.0, 0.0});
+  }
+}
+
+void builtinMatrix(Call& call) {
+  const Object rowsValue = call.arg(1);
+  const Object colsValue = call.arg(2);
+  const int32_t rows = rowsValue.getInteger();
+  const int32_t cols = colsValue.getInteger();
+  if (!fitsElementBudget(rows, cols)) {
+    call.syntaxError("; size too large");
+    return;
+  }
+  // The result holds the matrix before any element is read: an element error
+  // leaves the entries stored so far in place.
+  Matrix& m = call.result.setMatrix(rows, cols);
+  if (!m.hasStorage()) return;
+
+  size_t tokenIndex = 3;
+  for (int32_t i = 0; i < rows; ++i) {
+    for (int32_t j = 0; j < cols; ++j) {
+      const Object element = call.arg(tokenIndex);
+      if (i == 0 && j == 0 && element.is(ValueType::String) && applyFillWord(call, element.getString(), m)) return;
+      Complex value;
+      try {
+        value = element.getComplex();
+      } catch (const ScriptError& e) {
+        call.out() << e.what() << "\n";
+        return;
+      }
+      m.setElement(i, j, value);
+      ++tokenIndex;
+    }
+  }
+}

@@ -1,7 +1,191 @@
-// Measurement.
-#include "quantum/quantum.h"
+// Measurement: one qubit of a register, or one subsystem of a system, with
+// collapse; or only the outcome probabilities of a subsystem.
+#include <cmath>
+#include <cstdlib>
+#include <utility>
 
-void builtinMeasureQbit(Call&) {}
-void builtinMeasure(Call&) {}
-void builtinPartialMeasure(Call&) {}
-void builtinMeasureDistribution(Call&) {}
+#include "quantum/kernels.h"
+#include "quantum/quantum.h"
+#include "value/error.h"
+#include "value/printer.h"
+
+namespace {
+
+// A state checked against the system it is measured in.
+struct SubsystemState {
+  const Matrix& v;
+  const std::vector<int32_t>& dims;
+  int32_t k;
+};
+
+// Reads V, S and K and refuses what the measurement cannot walk: a K outside
+// the system (printed, then thrown), a dimension ≤ 0 or a system beyond the
+// element budget (printed; false ends the built-in), and a state whose shape
+// is not one column of Π d_s rows (the dot product's errors, thrown).
+bool checkSubsystemState(Call& call, const SubsystemState& state) {
+  if (state.k < 0 || static_cast<size_t>(state.k) >= state.dims.size()) {
+    call.syntaxError("; index out of bounds.");
+    throw ScriptError("Syntax Error.");
+  }
+  for (int32_t d : state.dims) {
+    if (d <= 0) {
+      call.syntaxError("; subsystem dimension <= 0");
+      return false;
+    }
+  }
+  const int64_t states = kernels::dimensionProduct(state.dims, 0, state.dims.size());
+  if (states > kMaxMatrixElements) {
+    call.syntaxError("; size too large");
+    return false;
+  }
+  if (state.v.count != states) throw ScriptError("Dot product error 1\n");
+  if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
+  return true;
+}
+
+// The outcome table of one subsystem: percentages, the probabilities used to
+// renormalise, and the cumulative percentages the draw is compared with
+// (-1 for an outcome of probability 0, which no draw can choose).
+struct OutcomeTable {
+  std::vector<double> prob;
+  std::vector<double> cum;
+};
+
+OutcomeTable outcomeTable(const std::vector<double>& p, std::ostream* trace) {
+  OutcomeTable table;
+  double running = 0.0;
+  for (size_t o = 0; o < p.size(); ++o) {
+    const double pct = p[o] * 100.0;
+    table.prob.push_back(pct / 100.0);
+    if (pct == 0.0) {
+      table.cum.push_back(-1.0);
+    } else {
+      running += pct;
+      table.cum.push_back(running);
+    }
+    if (trace) *trace << "p[" << o << "] = " << formatDouble(table.cum.back()) << "\n";
+  }
+  return table;
+}
+
+// The first outcome whose cumulative percentage exceeds [draw]; failing
+// that (probabilities adding up to less than 1) the last outcome with a
+// non-zero probability.
+int32_t chooseOutcome(const OutcomeTable& table, double draw) {
+  for (size_t o = 0; o < table.cum.size(); ++o) {
+    if (draw < table.cum[o]) return static_cast<int32_t>(o);
+  }
+  for (size_t o = table.cum.size(); o-- > 0;) {
+    if (table.cum[o] > 0) return static_cast<int32_t>(o);
+  }
+  throw ScriptError("Measurement error.\n");
+}
+
+void storeInteger(Call& call, const std::string& name, int32_t value) {
+  Object stored;
+  stored.setInteger(value);
+  call.targetScope.assignVariable(name, stored);
+}
+
+}  // namespace
+
+void builtinMeasureQbit(Call& call) {
+  const Object stateValue = call.arg(1);
+  if (!stateValue.is(ValueType::Matrix)) {
+    call.syntaxError("; type not matrix.");
+    return;
+  }
+  const Object qubitValue = call.arg(2);
+  if (!qubitValue.is(ValueType::Integer)) {
+    call.syntaxError("; type not integer.");
+    return;
+  }
+  const Object nameValue = call.arg(3);
+  const Matrix& v = stateValue.getMatrix();
+  const int32_t q = qubitValue.getInteger();
+  // Qubit q is bit q of the row number; a negative q weighs like bit 0, and
+  // from bit 31 on no row number has the bit set.
+  const int32_t bit = q < 0 ? 0 : q;
+  auto bitSet = [bit](int32_t row) { return bit < 31 && ((static_cast<uint32_t>(row) >> bit) & 1u) != 0; };
+
+  double p0 = 0.0;
+  for (int32_t i = 0; i < v.rows; ++i) {
+    if (!bitSet(i)) p0 += kernels::squaredModulus(v.data[static_cast<size_t>(i)]);
+  }
+  const double draw = (std::rand() % 10000) / 10000.0;
+  Matrix collapsed;
+  assignMatrix(collapsed, v);
+  const int32_t outcome = draw < p0 ? 0 : 1;
+  storeInteger(call, nameValue.getString(), outcome);
+
+  // Renormalising by 1 - p0 takes the state's total probability to be 1.
+  const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
+  for (int32_t i = 0; i < v.rows; ++i) {
+    Complex& e = collapsed.data[static_cast<size_t>(i)];
+    e = (bitSet(i) == (outcome == 1)) ? complexProduct(v.data[static_cast<size_t>(i)], Complex{factor, 0.0})
+                                       : Complex{0.0, 0.0};
+  }
+  call.result.setMatrix(std::move(collapsed));
+}
+
+void builtinMeasure(Call& call) {
+  const Object stateValue = call.arg(1);
+  const Object systemValue = call.arg(2);
+  const Object position = call.arg(3);
+  const Object nameValue = call.arg(4);
+  const Matrix& v = stateValue.getMatrix();
+  const std::vector<int32_t>& dims = systemValue.getSystem();
+  const SubsystemState state{v, dims, position.getInteger()};
+  if (!checkSubsystemState(call, state)) return;
+
+  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), nullptr);
+  const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
+  const int32_t outcome = chooseOutcome(table, draw);
+  storeInteger(call, nameValue.getString(), outcome);
+  Matrix collapsed;
+  kernels::collapseSubsystem(v, dims, state.k, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)]),
+                             collapsed);
+  call.result.setMatrix(std::move(collapsed));
+}
+
+void builtinPartialMeasure(Call& call) {
+  const Object stateValue = call.arg(1);
+  const Object systemValue = call.arg(2);
+  const Object position = call.arg(3);
+  // Two trailing arguments are evaluated for their effects only.
+  call.arg(4);
+  call.arg(5);
+  const Matrix& v = stateValue.getMatrix();
+  const std::vector<int32_t>& dims = systemValue.getSystem();
+  const SubsystemState state{v, dims, position.getInteger()};
+  if (!checkSubsystemState(call, state)) return;
+
+  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), &call.out());
+  const double draw = std::rand() % 100;
+  const int32_t outcome = chooseOutcome(table, draw);
+  const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
+  call.out() << "result = " << outcome << "\n";
+  call.out() << "pSq = " << formatDouble(pSq) << "\n";
+  Matrix collapsed;
+  kernels::collapseSubsystem(v, dims, state.k, outcome, pSq, collapsed);
+  call.result.setMatrix(std::move(collapsed));
+}
+
+void builtinMeasureDistribution(Call& call) {
+  const Object stateValue = call.arg(1);
+  const Object systemValue = call.arg(2);
+  const Object position = call.arg(3);
+  const Object prefixValue = call.arg(4);
+  const Matrix& v = stateValue.getMatrix();
+  const std::vector<int32_t>& dims = systemValue.getSystem();
+  const SubsystemState state{v, dims, position.getInteger()};
+  if (!checkSubsystemState(call, state)) return;
+
+  std::vector<double> p = kernels::subsystemProbabilities(v, dims, state.k);
+  for (size_t o = 0; o < p.size(); ++o) {
+    Object stored;
+    stored.setDouble(p[o]);
+    call.targetScope.assignVariable(prefixValue.getString() + "." + decimal(static_cast<int64_t>(o)), stored);
+  }
+  call.result.setVector(std::move(p));
+}

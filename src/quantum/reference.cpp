@@ -1,0 +1,101 @@
+#include "quantum/reference.h"
+
+#include "quantum/kernels.h"
+
+namespace reference {
+
+namespace {
+
+// Advances the indices other than [k] like an odometer, subsystem 0 first.
+void advanceOdometer(const std::vector<int32_t>& dims, int32_t k, std::vector<int32_t>& x) {
+  for (size_t s = 0; s < dims.size(); ++s) {
+    if (static_cast<int32_t>(s) == k) continue;
+    if (++x[s] < dims[s]) return;
+    x[s] = 0;
+  }
+}
+
+int64_t otherStates(const std::vector<int32_t>& dims, int32_t k) {
+  int64_t t = 1;
+  for (size_t s = 0; s < dims.size(); ++s) {
+    if (static_cast<int32_t>(s) != k) t *= dims[s];
+  }
+  return t;
+}
+
+}  // namespace
+
+bool applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out) {
+  Matrix op;
+  op.setSize(1, 1);
+  op.setElement(0, 0, Complex{1.0, 0.0});
+  Matrix identity;
+  Matrix work;
+  for (size_t s = 0; s < dims.size(); ++s) {
+    if (static_cast<int32_t>(s) == k) {
+      tensorProduct(op, g, work);
+    } else {
+      identity.setSize(dims[s], dims[s]);
+      identity.setIdentity();
+      tensorProduct(op, identity, work);
+    }
+    assignMatrix(op, work);
+  }
+  if (op.cols != v.rows) return false;
+  multiply(op, v, out);
+  return true;
+}
+
+Matrix basisVector(const std::vector<int32_t>& dims, const std::vector<int32_t>& x) {
+  Matrix basis;
+  basis.setSize(1, 1);
+  basis.setElement(0, 0, Complex{1.0, 0.0});
+  Matrix unit;
+  Matrix work;
+  for (size_t s = 0; s < dims.size(); ++s) {
+    unit.setSize(dims[s], 1);
+    unit.setZero();
+    unit.setElement(x[s], 0, Complex{1.0, 0.0});
+    tensorProduct(basis, unit, work);
+    assignMatrix(basis, work);
+  }
+  return basis;
+}
+
+std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k) {
+  const int32_t outcomes = dims[static_cast<size_t>(k)];
+  const int64_t steps = otherStates(dims, k);
+  std::vector<double> p(static_cast<size_t>(outcomes), 0.0);
+  std::vector<int32_t> x(dims.size(), 0);
+  for (int32_t o = 0; o < outcomes; ++o) {
+    x[static_cast<size_t>(k)] = o;
+    for (int64_t step = 0; step < steps; ++step) {
+      const Complex a = dotProduct(basisVector(dims, x), v);
+      p[static_cast<size_t>(o)] += kernels::squaredModulus(a);
+      advanceOdometer(dims, k, x);
+    }
+  }
+  return p;
+}
+
+void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
+                       Matrix& out) {
+  Matrix collapsed;
+  collapsed.setSize(v.rows, 1);
+  collapsed.setZero();
+  Matrix work;
+  std::vector<int32_t> x(dims.size(), 0);
+  x[static_cast<size_t>(k)] = outcome;
+  const int64_t steps = otherStates(dims, k);
+  for (int64_t step = 0; step < steps; ++step) {
+    Matrix basis = basisVector(dims, x);
+    const Complex a = dotProduct(basis, v);
+    basis.scale(Complex{a.re / pSq, a.im / pSq});
+    addMatrix(collapsed, basis, work);
+    assignMatrix(collapsed, work);
+    advanceOdometer(dims, k, x);
+  }
+  out = std::move(collapsed);
+}
+
+}  // namespace reference

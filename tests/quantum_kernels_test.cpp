@@ -1,0 +1,226 @@
+// The strided kernels against the dense algorithms they replace, compared by
+// bit pattern: -0 and 0 must not be confused, and a different order of
+// additions shows up in the last bits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "quantum/kernels.h"
+#include "quantum/reference.h"
+#include "value/error.h"
+
+namespace {
+
+uint64_t bits(double x) {
+  uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  return b;
+}
+
+// Every element as its bit patterns, with the shape: equal texts mean equal
+// matrices down to the sign of every zero.
+std::string bitText(const Matrix& m) {
+  std::string text = std::to_string(m.rows) + "x" + std::to_string(m.cols) + ":";
+  for (const Complex& e : m.data) text += " " + std::to_string(bits(e.re)) + "," + std::to_string(bits(e.im));
+  return text;
+}
+
+std::string bitText(const std::vector<double>& values) {
+  std::string text;
+  for (double x : values) text += std::to_string(bits(x)) + " ";
+  return text;
+}
+
+std::string dimsText(const std::vector<int32_t>& dims) {
+  std::string text = "(";
+  for (int32_t d : dims) text += std::to_string(d) + " ";
+  return text + ")";
+}
+
+// Random cases with the values that catch mistakes: signed zeros, exact
+// cancellations, mixed magnitudes, small integers.
+class RandomCases {
+ public:
+  explicit RandomCases(unsigned seed) : generator_(seed) {}
+
+  int32_t below(int32_t n) { return std::uniform_int_distribution<int32_t>(0, n - 1)(generator_); }
+
+  double value() {
+    switch (below(8)) {
+      case 0: return 0.0;
+      case 1: return -0.0;
+      case 2: return static_cast<double>(below(7) - 3);
+      case 3: return std::ldexp(std::uniform_real_distribution<double>(-1, 1)(generator_), below(60) - 30);
+      case 4: return 1.0 / 3.0;
+      case 5: return -1.0 / 3.0;
+      default: return std::uniform_real_distribution<double>(-1, 1)(generator_);
+    }
+  }
+
+  Matrix matrix(int32_t rows, int32_t cols) {
+    Matrix m;
+    m.setSize(rows, cols);
+    for (Complex& e : m.data) e = Complex{value(), value()};
+    return m;
+  }
+
+  std::vector<int32_t> dims() {
+    std::vector<int32_t> d(static_cast<size_t>(1 + below(4)));
+    for (int32_t& x : d) x = 1 + below(4);
+    return d;
+  }
+
+ private:
+  std::mt19937 generator_;
+};
+
+int64_t product(const std::vector<int32_t>& dims) { return kernels::dimensionProduct(dims, 0, dims.size()); }
+
+}  // namespace
+
+TEST(QuantumKernels, ApplyOperatorMatchesWidenedOperatorAtEveryPosition) {
+  RandomCases cases(7);
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::vector<int32_t> dims = cases.dims();
+    for (int32_t k = -1; k <= static_cast<int32_t>(dims.size()); ++k) {
+      const bool inSystem = k >= 0 && k < static_cast<int32_t>(dims.size());
+      // Mostly a square operator of the subsystem's size; sometimes another
+      // shape, which only has to fit the state as a whole.
+      int32_t gRows = inSystem ? dims[static_cast<size_t>(k)] : 2;
+      int32_t gCols = gRows;
+      if (cases.below(4) == 0) {
+        gRows = 1 + cases.below(4);
+        gCols = 1 + cases.below(4);
+      }
+      const Matrix g = cases.matrix(gRows, gCols);
+      const int64_t stateRows = kernels::widenedShape(dims, k, g).cols;
+      const Matrix v = cases.matrix(static_cast<int32_t>(stateRows), 1 + cases.below(3));
+      Matrix dense;
+      ASSERT_TRUE(reference::applyOperator(dims, k, g, v, dense));
+      Matrix fast;
+      kernels::applyOperator(dims, k, g, v, fast);
+      ASSERT_EQ(bitText(fast), bitText(dense)) << "dims " << dimsText(dims) << " k " << k;
+      EXPECT_EQ(kernels::widenedShape(dims, k, g).rows, dense.rows);
+    }
+  }
+}
+
+TEST(QuantumKernels, ProbabilitiesAndCollapseMatchBasisVectorWalk) {
+  RandomCases cases(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    const std::vector<int32_t> dims = cases.dims();
+    const Matrix v = cases.matrix(static_cast<int32_t>(product(dims)), 1);
+    for (int32_t k = 0; k < static_cast<int32_t>(dims.size()); ++k) {
+      const std::vector<double> dense = reference::subsystemProbabilities(v, dims, k);
+      ASSERT_EQ(bitText(kernels::subsystemProbabilities(v, dims, k)), bitText(dense))
+          << "dims " << dimsText(dims) << " k " << k;
+      for (int32_t outcome = 0; outcome < dims[static_cast<size_t>(k)]; ++outcome) {
+        // An outcome of probability 0 is never chosen, so never collapsed onto.
+        const double pSq = std::sqrt(dense[static_cast<size_t>(outcome)] * 100.0 / 100.0);
+        if (pSq == 0.0) continue;
+        Matrix denseCollapse;
+        reference::collapseSubsystem(v, dims, k, outcome, pSq, denseCollapse);
+        Matrix fastCollapse;
+        kernels::collapseSubsystem(v, dims, k, outcome, pSq, fastCollapse);
+        ASSERT_EQ(bitText(fastCollapse), bitText(denseCollapse))
+            << "dims " << dimsText(dims) << " k " << k << " outcome " << outcome;
+      }
+    }
+  }
+}
+
+TEST(QuantumKernels, ProbabilitiesAddInOdometerOrderNotFlatOrder) {
+  // System (2, 2, 2), subsystem 2: outcome 0 walks the flat indices 0, 4, 2,
+  // 6 (subsystem 0 turns first). With squared moduli 1, 1, 2^53, 0 in that
+  // order the sum is 2^53 + 2; in flat order (1, 2^53, 1) it would round to
+  // 2^53.
+  const std::vector<int32_t> dims{2, 2, 2};
+  Matrix v;
+  v.setSize(8, 1);
+  v.data[0] = Complex{1.0, 0.0};
+  v.data[4] = Complex{0.0, 1.0};
+  v.data[2] = Complex{std::ldexp(1.0, 26), std::ldexp(1.0, 26)};
+  const std::vector<double> p = kernels::subsystemProbabilities(v, dims, 2);
+  EXPECT_EQ(bits(p[0]), bits(std::ldexp(1.0, 53) + 2.0));
+  EXPECT_EQ(bitText(p), bitText(reference::subsystemProbabilities(v, dims, 2)));
+}
+
+TEST(QuantumKernels, NegativeZerosBecomePositiveAsTheDenseSumsMakeThem) {
+  // The identity of an outside position and a collapse both start their sums
+  // at +0, so a -0 amplitude comes back as +0, never as -0.
+  const std::vector<int32_t> dims{2};
+  Matrix v;
+  v.setSize(2, 1);
+  v.data[0] = Complex{-0.0, -0.0};
+  v.data[1] = Complex{-0.0, 1.0};
+  Matrix g;
+  g.setSize(1, 1);
+  Matrix copied;
+  kernels::applyOperator(dims, 5, g, v, copied);
+  EXPECT_EQ(bits(copied.data[0].re), bits(0.0));
+  EXPECT_EQ(bits(copied.data[0].im), bits(0.0));
+  EXPECT_EQ(bits(copied.data[1].re), bits(0.0));
+  Matrix collapsed;
+  kernels::collapseSubsystem(v, dims, 0, 1, 1.0, collapsed);
+  EXPECT_EQ(bitText(collapsed), bitText([&] {
+              Matrix expected;
+              expected.setSize(2, 1);
+              expected.data[1] = Complex{0.0, 1.0};
+              return expected;
+            }()));
+}
+
+TEST(QuantumKernels, NonFiniteInputsStayNonFinite) {
+  const std::vector<int32_t> dims{2, 2};
+  Matrix v;
+  v.setSize(4, 1);
+  v.data[1] = Complex{INFINITY, 0.0};
+  v.data[2] = Complex{NAN, 1.0};
+  Matrix g;
+  g.setSize(2, 2);
+  g.setIdentity();
+  Matrix out;
+  kernels::applyOperator(dims, 1, g, v, out);
+  EXPECT_FALSE(std::isfinite(out.data[1].re));
+  EXPECT_FALSE(std::isfinite(out.data[2].re));
+  const std::vector<double> p = kernels::subsystemProbabilities(v, dims, 0);
+  EXPECT_FALSE(std::isfinite(p[0]));
+  EXPECT_FALSE(std::isfinite(p[1]));
+  kernels::collapseSubsystem(v, dims, 0, 1, 1.0, out);
+  EXPECT_FALSE(std::isfinite(out.data[2].re));
+}
+
+TEST(QuantumKernels, SizesSaturateInsteadOfOverflowing) {
+  EXPECT_EQ(kernels::saturatingProduct(int64_t{1} << 40, int64_t{1} << 40), kernels::kSaturatedSize);
+  const std::vector<int32_t> huge(40, 2147483647);
+  EXPECT_EQ(kernels::dimensionProduct(huge, 0, huge.size()), kernels::kSaturatedSize);
+  EXPECT_EQ(kernels::dimensionProduct(huge, 3, 3), 1);
+  Matrix g;
+  g.setSize(2, 2);
+  EXPECT_EQ(kernels::widenedShape(huge, 0, g).cols, kernels::kSaturatedSize);
+}
+
+TEST(QuantumKernels, DenseWalkReportsIllShapedStates) {
+  const std::vector<int32_t> dims{2, 2};
+  Matrix shortState;
+  shortState.setSize(3, 1);
+  try {
+    reference::subsystemProbabilities(shortState, dims, 0);
+    FAIL();
+  } catch (const ScriptError& e) {
+    EXPECT_STREQ(e.what(), "Dot product error 1\n");
+  }
+  Matrix twoColumns;
+  twoColumns.setSize(2, 2);
+  try {
+    reference::subsystemProbabilities(twoColumns, dims, 1);
+    FAIL();
+  } catch (const ScriptError& e) {
+    EXPECT_STREQ(e.what(), "Dot product error 3\n");
+  }
+}
