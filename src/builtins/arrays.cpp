@@ -3,7 +3,19 @@
 #include "builtins/builtins.h"
 #include "value/error.h"
 
+namespace {
+
+// Every element is a variable of its own, searched linearly: a million is
+// far beyond any useful array and still cheap to hold.
+constexpr int32_t kMaxArrayElements = int32_t{1} << 20;
+
+}  // namespace
+
 void createElements(Call& call, const std::string& kindWord, const std::string& name, int32_t count, bool isArray) {
+  if (count > kMaxArrayElements) {
+    call.syntaxError("; size too large");
+    return;
+  }
   if (isArray) call.targetScope.addVariable(Object(name + ".size", ValueType::Integer, makePayload(count)));
   for (int32_t i = 0; i < count; ++i) {
     const std::string elementName = count == 1 ? name : name + "." + decimal(i);

@@ -38,18 +38,28 @@ void evaluateLiteral(const std::string& t, Object& result) {
   }
 }
 
+// Counts one level of nesting and the text it holds for as long as the
+// evaluation runs; refuses a level beyond either limit.
 class DepthGuard {
  public:
-  explicit DepthGuard(int& depth) : depth_(depth) {
-    if (depth_ >= kMaxNestingDepth) throw ScriptError("nesting too deep");
+  DepthGuard(int& depth, size_t& liveText, size_t textBytes) : depth_(depth), liveText_(liveText), bytes_(textBytes) {
+    if (depth_ >= kMaxNestingDepth || liveText_ + bytes_ > kMaxLiveTextBytes) {
+      throw ScriptError("nesting too deep");
+    }
     ++depth_;
+    liveText_ += bytes_;
   }
-  ~DepthGuard() { --depth_; }
+  ~DepthGuard() {
+    --depth_;
+    liveText_ -= bytes_;
+  }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
 
  private:
   int& depth_;
+  size_t& liveText_;
+  size_t bytes_;
 };
 
 }  // namespace
@@ -60,7 +70,8 @@ Interpreter::~Interpreter() {
 }
 
 void Interpreter::evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
-  DepthGuard guard(depth_);
+  DepthGuard guard(depth_, liveTextBytes_, text.size());
+  if (stepLimit != 0 && ++steps_ > stepLimit) throw ScriptError("step limit reached");
   TokenList tokens = TokenList::forExpressions();
   tokens.setText(text);
   if (tokens.tokenCount() == 1) {

@@ -14,6 +14,10 @@
 // How deep evaluations may nest (arguments, statements, script files) before
 // "nesting too deep" is thrown; well beyond what a typed line can reach.
 inline constexpr int kMaxNestingDepth = 6000;
+// How much expression text the evaluations in progress may hold together.
+// Every level keeps its own text, so a long script nested deeply would grow
+// memory with depth × length; past this, "nesting too deep" is thrown too.
+inline constexpr size_t kMaxLiveTextBytes = size_t{64} << 20;
 
 class Interpreter {
  public:
@@ -38,9 +42,17 @@ class Interpreter {
   // outside this directory cannot be opened.
   std::string fileRoot;
 
+  // Optional cap on evaluations (fuzzing): when non-zero, the evaluation
+  // that would exceed it throws "step limit reached". resetSteps() starts a
+  // new count.
+  uint64_t stepLimit = 0;
+  void resetSteps() { steps_ = 0; }
+
  private:
   ConsoleInput* input_;
   int depth_ = 0;
+  size_t liveTextBytes_ = 0;
+  uint64_t steps_ = 0;
 };
 
 // Runs [body] on a thread with a stack large enough for kMaxNestingDepth

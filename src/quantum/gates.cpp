@@ -88,6 +88,14 @@ bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
       call.syntaxError("; u_random needs a square matrix");
       return true;
     }
+#ifdef DOVEX_FUZZING
+    // The fill takes time growing with the fifth power of the side: correct
+    // but slow, so a fuzzing build keeps it small.
+    if (m.rows > 24) {
+      call.syntaxError("; size too large");
+      return true;
+    }
+#endif
     fillRotations(call, m, angles, phases, cross);
   } else if (word == "UFT" || word == "QFT") {
     fillFourier(m);

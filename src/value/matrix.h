@@ -11,7 +11,12 @@
 
 // Largest number of elements any matrix value may hold (2 GiB of elements).
 // Sizes are computed in 64 bits and checked against it before allocating.
+#ifdef DOVEX_FUZZING
+// Fuzzing builds keep single built-ins cheap: large values are correct but slow.
+inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 14;
+#else
 inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 27;
+#endif
 
 // True when a [rows] × [cols] matrix stays within kMaxMatrixElements
 // (non-positive sizes fit: they make an empty matrix).
