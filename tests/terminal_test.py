@@ -67,17 +67,25 @@ def main():
             keys("C-c")
             wait_for("Syntax error 'if 1 (while 1 (nop 1)) 0': Error: User break.")
             # Ctrl-C at the prompt abandons a half-typed line.
-            keys("half typed", "C-c")
+            keys("half typed")
+            wait_for("Dovex > half typed")
+            keys("C-c")
             time.sleep(0.3)
+            # user.input reads a whole edited line while a line runs.
+            keys("user.input integer", "Enter")
+            wait_for("Please enter an integer:")
+            keys("42", "Enter")
+            wait_for("integer temp = 42")
             # The global survived all of it.
             keys("get g", "Enter")
             wait_for("integer g = 5")
+            final = screen()
             keys("exit", "Enter")
             time.sleep(0.5)
-            final = screen()
         finally:
             subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
-        assert "half typed" not in final.split("half typed")[-1], final
+        # The abandoned line was answered by a fresh prompt, not evaluated.
+        assert "Dovex > half typed\nDovex > user.input integer" in final, final
         with open(os.path.join(home, ".dovex_history")) as f:
             history = f.read().splitlines()
         assert "add 1 2" in history and "get g" in history, history

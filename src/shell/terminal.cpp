@@ -170,9 +170,9 @@ std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt
     if (interrupted) {
       // Ctrl-C abandons the half-typed line and shows a fresh prompt.
       interrupted = 0;
+      rl_crlf();
       rl_free_line_state();
       rl_callback_sigcleanup();
-      rl_crlf();
       rl_replace_line("", 0);
       rl_on_new_line();
       rl_redisplay();
