@@ -1,9 +1,14 @@
 #include "interp/tokenizer.h"
 
-void TokenList::addDroppedChar(char c) { dropped_ += c; split(); }
-void TokenList::addDelimiter(char c) { delimiters_ += c; split(); }
-void TokenList::addQuoteChar(char c) { quotes_ += c; split(); }
-void TokenList::addBracketPair(char open, char close) { brackets_.emplace_back(open, close); split(); }
+void TokenList::addDroppedChar(char c) { dropped_.add(c); split(); }
+void TokenList::addDelimiter(char c) { delimiters_.add(c); split(); }
+void TokenList::addQuoteChar(char c) { quotes_.add(c); split(); }
+void TokenList::addBracketPair(char open, char close) {
+  bracketOpen_ += open;
+  bracketClose_ += close;
+  opens_.add(open);
+  split();
+}
 
 void TokenList::setText(std::string text) {
   text_ = std::move(text);
@@ -17,12 +22,16 @@ const std::string& TokenList::token(size_t i) const {
 }
 
 TokenList TokenList::forExpressions() {
-  TokenList list;
-  list.dropped_ = "\t";
-  list.delimiters_ = " ,";
-  list.brackets_.emplace_back('(', ')');
-  list.quotes_ = "\"";
-  return list;
+  static const TokenList configured = [] {
+    TokenList list;
+    list.addDroppedChar('\t');
+    list.addDelimiter(' ');
+    list.addDelimiter(',');
+    list.addBracketPair('(', ')');
+    list.addQuoteChar('"');
+    return list;
+  }();
+  return configured;
 }
 
 // One walk extracts every token at once: the same rules as counting, with a
@@ -31,39 +40,35 @@ TokenList TokenList::forExpressions() {
 void TokenList::split() {
   tokens_.clear();
   if (!hasText_) return;
+  tokens_.reserve(8);
   tokens_.emplace_back();
   const std::string& t = text_;
   const size_t n = t.size();
   size_t i = 0;
   while (i < n) {
     const char c = t[i];
-    if (isIn(delimiters_, c)) {
+    if (delimiters_.has(c)) {
       tokens_.emplace_back();
       ++i;
       continue;
     }
     std::string& current = tokens_.back();
-    if (isIn(quotes_, c)) {
+    if (quotes_.has(c)) {
       size_t j = i + 1;
-      while (j < n && !isIn(quotes_, t[j])) ++j;
+      while (j < n && !quotes_.has(t[j])) ++j;
       current.append(t, i + 1, j - (i + 1));
       i = j < n ? j + 1 : n;
       continue;
     }
-    const std::pair<char, char>* pair = nullptr;
-    for (const auto& p : brackets_) {
-      if (p.first == c) {
-        pair = &p;
-        break;
-      }
-    }
-    if (pair) {
+    if (opens_.has(c)) {
+      // The first pair with this open character; nesting counts that pair only.
+      const char close = bracketClose_[bracketOpen_.find(c)];
       int depth = 0;
       size_t j = i + 1;
       for (; j < n; ++j) {
-        if (t[j] == pair->first) {
+        if (t[j] == c) {
           ++depth;
-        } else if (t[j] == pair->second) {
+        } else if (t[j] == close) {
           if (depth == 0) break;
           --depth;
         }
@@ -72,8 +77,15 @@ void TokenList::split() {
       i = j < n ? j + 1 : n;
       continue;
     }
-    if (!isIn(dropped_, c)) current += c;
-    ++i;
+    // A plain run up to the next special character is copied at once.
+    size_t j = i;
+    while (j < n && !delimiters_.has(t[j]) && !quotes_.has(t[j]) && !opens_.has(t[j]) && !dropped_.has(t[j])) ++j;
+    if (j > i) {
+      current.append(t, i, j - i);
+      i = j;
+    } else {
+      ++i;  // a dropped character
+    }
   }
 }
 

@@ -2,6 +2,8 @@
 // line or script text before it is evaluated.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,13 +31,24 @@ class TokenList {
   static TokenList forExpressions();
 
  private:
+  // A set of byte values, tested in constant time.
+  class CharSet {
+   public:
+    void add(char c) { bits_[byte(c) >> 6] |= uint64_t{1} << (byte(c) & 63); }
+    bool has(char c) const { return (bits_[byte(c) >> 6] >> (byte(c) & 63)) & 1; }
+
+   private:
+    static unsigned byte(char c) { return static_cast<unsigned char>(c); }
+    std::array<uint64_t, 4> bits_{};
+  };
+
   void split();
-  bool isIn(const std::string& set, char c) const { return set.find(c) != std::string::npos; }
 
   std::string text_;
   bool hasText_ = false;
-  std::string dropped_, delimiters_, quotes_;
-  std::vector<std::pair<char, char>> brackets_;
+  CharSet dropped_, delimiters_, quotes_, opens_;
+  // Bracket pairs in the order added: bracketOpen_[k] closes with bracketClose_[k].
+  std::string bracketOpen_, bracketClose_;
   std::vector<std::string> tokens_;
 };
 
