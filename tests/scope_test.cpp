@@ -1,0 +1,85 @@
+// Scopes: snapshots of a caller's variables, shared values, deletion rules.
+#include <gtest/gtest.h>
+
+#include "interp/scope.h"
+#include "value/error.h"
+
+namespace {
+
+Object integer(const std::string& name, int32_t value) {
+  return Object(name, ValueType::Integer, makePayload(value));
+}
+
+int32_t valueOf(const Scope& scope, const std::string& name) {
+  Object found;
+  if (!scope.findVariable(name, found)) return -999;
+  return found.getInteger();
+}
+
+}  // namespace
+
+TEST(Scope, SnapshotSeesOnlyWhatExistedWhenItWasTaken) {
+  Scope globals;
+  globals.addVariable(integer("a", 1));
+  Scope line(globals, 0);
+  globals.addVariable(integer("b", 2));
+  line.addVariable(integer("c", 3));
+  EXPECT_EQ(valueOf(line, "a"), 1);
+  EXPECT_EQ(valueOf(line, "b"), -999);
+  EXPECT_EQ(valueOf(line, "c"), 3);
+  EXPECT_EQ(valueOf(globals, "c"), -999);
+  // A snapshot of a snapshot inherits the same view of the outer scope.
+  Scope inner(line, 0);
+  EXPECT_EQ(valueOf(inner, "a"), 1);
+  EXPECT_EQ(valueOf(inner, "b"), -999);
+  EXPECT_EQ(valueOf(inner, "c"), 3);
+}
+
+TEST(Scope, LastMatchWinsForFindEveryMatchIsAssigned) {
+  Scope outer;
+  outer.addVariable(integer("x", 1));
+  Scope inner(outer, 0);
+  inner.addVariable(integer("x", 2));
+  EXPECT_EQ(valueOf(inner, "x"), 2);
+  Object seven;
+  seven.setInteger(7);
+  inner.assignVariable("x", seven);
+  EXPECT_EQ(valueOf(outer, "x"), 7);
+  EXPECT_EQ(valueOf(inner, "x"), 7);
+  Object text;
+  text.setString("no");
+  inner.assignVariable("x", text);  // a type mismatch changes nothing
+  EXPECT_EQ(valueOf(outer, "x"), 7);
+}
+
+TEST(Scope, FoundValueSharesThePayloadAndOutlivesTheEntry) {
+  Scope s;
+  s.addVariable(integer("x", 1));
+  Object view;
+  s.findVariable("x", view);
+  EXPECT_EQ(view.name, "x");
+  Object five;
+  five.setInteger(5);
+  s.assignVariable("x", five);
+  EXPECT_EQ(view.getInteger(), 5);
+  s.deleteVariable("x");
+  EXPECT_EQ(view.getInteger(), 5);
+}
+
+TEST(Scope, DeleteRemovesOwnEntriesAndRefusesInheritedOnes) {
+  Scope outer;
+  outer.addVariable(integer("x", 1));
+  Scope inner(outer, 0);
+  inner.addVariable(integer("y", 2));
+  inner.addVariable(integer("y", 3));
+  EXPECT_THROW(inner.deleteVariable("x"), ScriptError);
+  EXPECT_EQ(valueOf(outer, "x"), 1);
+  inner.deleteVariable("y");  // the first of the two
+  EXPECT_EQ(valueOf(inner, "y"), 3);
+  inner.deleteVariable("nothing");
+  // A local of the same name as an inherited one: the inherited comes first.
+  inner.addVariable(integer("x", 4));
+  EXPECT_THROW(inner.deleteVariable("x"), ScriptError);
+  outer.deleteVariable("x");
+  EXPECT_EQ(valueOf(outer, "x"), -999);
+}
