@@ -10,7 +10,7 @@
 
 // Evaluations allowed per input line: enough for real programs, few enough
 // that an endless `while` is cut short.
-inline constexpr uint64_t kFuzzStepLimit = 20000;
+inline constexpr uint64_t kFuzzStepLimit = 5000;
 
 // Enters (once) a scratch directory that every file keyword is confined to,
 // and returns its path.
