@@ -14,11 +14,13 @@ std::string withGlobalCheck(std::vector<std::string> lines) {
   lines.insert(lines.begin(), {"global (new integer g)", "set g 5"});
   lines.push_back("get g");
   const std::string out = transcript(lines);
-  const std::string tail = P + "integer g = 5\n\n";
-  EXPECT_GE(out.size(), tail.size());
-  if (out.size() >= tail.size()) EXPECT_EQ(out.substr(out.size() - tail.size()), tail) << out;
-  // Everything between the set-up and the final check.
   const std::string head = tx({NUL, NUL});
+  const std::string tail = P + "integer g = 5\n\n";
+  const bool framed = out.size() >= head.size() + tail.size() && out.rfind(head, 0) == 0 &&
+                      out.compare(out.size() - tail.size(), tail.size(), tail) == 0;
+  EXPECT_TRUE(framed) << "the global did not survive:\n" << out;
+  if (!framed) return out;
+  // Everything between the set-up and the final check.
   return out.substr(head.size(), out.size() - head.size() - tail.size());
 }
 

@@ -1,0 +1,119 @@
+// docs/language.md keeps up with the language: every keyword of the dispatch
+// table has its heading there, and every session shown in a ```dovex block
+// prints exactly what the interpreter prints.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "interp/builtin.h"
+#include "transcript.h"
+
+namespace {
+
+const std::string kSourceDir = DOVEX_SOURCE_DIR;
+
+std::vector<std::string> referenceLines() {
+  std::ifstream file(kSourceDir + "/docs/language.md");
+  EXPECT_TRUE(file) << "docs/language.md is missing";
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+// The words in `backticks` of [line].
+std::vector<std::string> codeSpans(const std::string& line) {
+  std::vector<std::string> spans;
+  static const std::regex span("`([^`]+)`");
+  for (std::sregex_iterator it(line.begin(), line.end(), span), end; it != end; ++it) spans.push_back((*it)[1]);
+  return spans;
+}
+
+// One session shown in the reference: the lines typed, and the text the
+// interpreter prints for them (each typed line stands after its prompt, as a
+// terminal would show it; the interpreter itself prints only the prompt).
+struct Session {
+  size_t line;  // where the block starts, for messages
+  std::vector<std::string> typed;
+  std::string printed;
+};
+
+std::vector<Session> sessions(const std::vector<std::string>& lines) {
+  std::vector<Session> found;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] != "```dovex") continue;
+    Session s{i + 1, {}, ""};
+    for (++i; i < lines.size() && lines[i] != "```"; ++i) {
+      if (lines[i].rfind(P, 0) == 0) {
+        s.typed.push_back(lines[i].substr(P.size()));
+        s.printed += P;
+      } else {
+        s.printed += lines[i] + "\n";
+      }
+    }
+    found.push_back(s);
+  }
+  return found;
+}
+
+}  // namespace
+
+TEST(LanguageReference, EveryKeywordOfTheDispatchTableHasAHeading) {
+  std::set<std::string> documented;
+  for (const std::string& line : referenceLines()) {
+    if (line.rfind("#", 0) != 0) continue;
+    for (const std::string& word : codeSpans(line)) documented.insert(word);
+  }
+  for (const BuiltinEntry& entry : builtinTable()) {
+    EXPECT_TRUE(documented.count(entry.keyword)) << "`" << entry.keyword << "` has no heading in docs/language.md";
+  }
+}
+
+TEST(LanguageReference, KeywordHeadingsNameOnlyKeywordsAndTheCountIsRight) {
+  std::set<std::string> keywords;
+  for (const BuiltinEntry& entry : builtinTable()) keywords.insert(entry.keyword);
+  std::string text;
+  for (const std::string& line : referenceLines()) {
+    text += line + "\n";
+    if (line.rfind("#### ", 0) != 0) continue;
+    for (const std::string& word : codeSpans(line)) EXPECT_TRUE(keywords.count(word)) << line;
+  }
+  EXPECT_NE(text.find("the " + std::to_string(builtinTable().size()) + " keywords"), std::string::npos);
+}
+
+TEST(LanguageReference, EverySessionShownPrintsWhatTheInterpreterPrints) {
+  const std::vector<Session> shown = sessions(referenceLines());
+  EXPECT_GT(shown.size(), 70u);
+  for (const Session& s : shown) {
+    // Each session starts afresh in an empty directory that sees the examples.
+    ScratchDir dir;
+    std::filesystem::create_directory_symlink(kSourceDir + "/examples", dir.path() + "/examples");
+    EXPECT_EQ(transcript(s.typed), s.printed) << "docs/language.md, block at line " << s.line;
+  }
+}
+
+TEST(LanguageReference, ReadmeTourShowsWhatTheBellExamplePrints) {
+  std::ifstream readme(kSourceDir + "/README.md");
+  std::vector<std::string> shown;
+  bool inTour = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line == "    " + P + "file examples/bell.txt") {
+      inTour = true;
+    } else if (inTour) {
+      if (!line.empty() && line.rfind("    ", 0) != 0) break;
+      shown.push_back(line.empty() ? line : line.substr(4));
+    }
+  }
+  ASSERT_TRUE(inTour) << "the tour runs examples/bell.txt";
+  while (!shown.empty() && shown.back().empty()) shown.pop_back();
+  std::string printed = P;
+  for (const std::string& line : shown) printed += line + "\n";
+  ScratchDir dir;
+  std::filesystem::create_directory_symlink(kSourceDir + "/examples", dir.path() + "/examples");
+  EXPECT_EQ(transcript({"file examples/bell.txt"}), printed + "\n");
+}
