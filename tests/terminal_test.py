@@ -80,15 +80,22 @@ def main():
             keys("get g", "Enter")
             wait_for("integer g = 5")
             final = screen()
-            keys("exit", "Enter")
+            # A second Ctrl-C during a long computation that never tests for a
+            # break ends the program instead of leaving the user waiting.
+            tmux("set-option", "-t", SESSION, "remain-on-exit", "on")
+            keys("mult (matrix 1500 1500 zero) (matrix 1500 1500 zero)", "Enter")
             time.sleep(0.5)
+            keys("C-c")
+            time.sleep(0.2)
+            keys("C-c")
+            wait_for("Interrupted.")
         finally:
             subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
         # The abandoned line was answered by a fresh prompt, not evaluated.
         assert "Dovex > half typed\nDovex > user.input integer" in final, final
         with open(os.path.join(home, ".dovex_history")) as f:
             history = f.read().splitlines()
-        assert "add 1 2" in history and "get g" in history, history
+        assert "add 1 2" in history and "get g" in history and history[-1].startswith("mult"), history
         assert "half typed" not in history, history
         print(final)
         print("history:", history)
