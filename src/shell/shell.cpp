@@ -58,6 +58,10 @@ void evaluateLine(Interpreter& interp, std::string line, Object& result) {
     out << "Error: " << e.what() << "\n";
   } catch (const std::bad_alloc&) {
     out << "Error: out of memory\n";
+  } catch (const std::exception& e) {
+    // Nothing else should reach here; if something does, the session and
+    // its globals are worth more than the line that failed.
+    out << "Error: " << e.what() << "\n";
   }
 }
 
