@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "value/complex.h"
+#include "transcript.h"
 #include "value/console.h"
 #include "value/error.h"
 #include "value/matrix.h"
@@ -23,14 +24,6 @@ Matrix make(int32_t rows, int32_t cols, std::initializer_list<Complex> rowMajor)
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ScriptError& e) {
-    return e.what();
-  }
-  return "<nothing>";
-}
 
 struct CaptureConsole {
   std::ostringstream text;
@@ -77,8 +70,8 @@ TEST(Matrix, BadAccessPrintsLocationAndThrows) {
   CaptureConsole capture;
   Matrix m;
   m.setSize(2, 2);
-  EXPECT_EQ(thrown([&] { m(2, 0); }), "Error 1 in operator()");
-  EXPECT_EQ(thrown([&] { m(0, -1); }), "Error 1 in operator()");
+  EXPECT_EQ(thrownMessage([&] { m(2, 0); }), "Error 1 in operator()");
+  EXPECT_EQ(thrownMessage([&] { m(0, -1); }), "Error 1 in operator()");
   const std::string text = capture.text.str();
   EXPECT_EQ(text.rfind("Error 5 (0x", 0), 0u) << text;
   EXPECT_NE(text.find(", 2, 2, 0, 2)\n"), std::string::npos) << text;
@@ -88,7 +81,7 @@ TEST(Matrix, BadAccessPrintsLocationAndThrows) {
 TEST(Matrix, AssignFromEmptyFailsAndKeepsTheTarget) {
   Matrix target = make(1, 2, {{7, 0}, {8, 0}});
   Matrix empty;
-  EXPECT_EQ(thrown([&] { assignMatrix(target, empty); }), "Error 1 in operator=\n");
+  EXPECT_EQ(thrownMessage([&] { assignMatrix(target, empty); }), "Error 1 in operator=\n");
   EXPECT_EQ(target.count, 2);
   EXPECT_EQ(target(0, 1).re, 8);
   Matrix square = make(2, 2, {{1, 0}, {2, 0}, {3, 0}, {4, 0}});
@@ -107,8 +100,8 @@ TEST(Matrix, SumsRequireEqualShapes) {
   subtractMatrix(a, b, out);
   EXPECT_EQ(out(0, 0).re, 0.5);
   Matrix c = make(2, 1, {{1, 0}, {1, 0}});
-  EXPECT_EQ(thrown([&] { addMatrix(a, c, out); }), "Error - cannot add matrix\n");
-  EXPECT_EQ(thrown([&] { subtractMatrix(a, c, out); }), "Error - cannot subtract matrix\n");
+  EXPECT_EQ(thrownMessage([&] { addMatrix(a, c, out); }), "Error - cannot add matrix\n");
+  EXPECT_EQ(thrownMessage([&] { subtractMatrix(a, c, out); }), "Error - cannot subtract matrix\n");
 }
 
 TEST(Matrix, ProductShapesAndRefusal) {
@@ -163,9 +156,9 @@ TEST(Matrix, DotProductChecksInOrder) {
   Matrix sq4 = make(4, 1, {{1, 0}, {0, 0}, {0, 0}, {1, 0}});
   EXPECT_EQ(dotProduct(col2, col2).re, 5);
   EXPECT_EQ(dotProduct(row2, col2).re, 11);
-  EXPECT_EQ(thrown([&] { dotProduct(row2, col3); }), "Dot product error 1\n");
-  EXPECT_EQ(thrown([&] { dotProduct(square, sq4); }), "Dot product error 2\n");
-  EXPECT_EQ(thrown([&] { dotProduct(col2, row2); }), "Dot product error 3\n");
+  EXPECT_EQ(thrownMessage([&] { dotProduct(row2, col3); }), "Dot product error 1\n");
+  EXPECT_EQ(thrownMessage([&] { dotProduct(square, sq4); }), "Dot product error 2\n");
+  EXPECT_EQ(thrownMessage([&] { dotProduct(col2, row2); }), "Dot product error 3\n");
 }
 
 TEST(Matrix, ElementBudgetIsCheckedIn64Bits) {

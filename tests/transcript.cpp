@@ -11,6 +11,7 @@
 #include "interp/stream_console.h"
 #include "shell/shell.h"
 #include "value/console.h"
+#include "value/error.h"
 
 std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
   std::string input;
@@ -37,6 +38,15 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
     text.resize(text.size() - P.size());
   }
   return text;
+}
+
+std::string thrownMessage(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ScriptError& e) {
+    return e.what();
+  }
+  return "<nothing>";
 }
 
 std::string tx(const std::vector<std::string>& echoes) {

@@ -2,6 +2,7 @@
 // shell reads them and compare everything it prints.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed = 1)
 
 // Expected text for consecutive lines: each echo after its own prompt.
 std::string tx(const std::vector<std::string>& echoes);
+
+// The message [f] throws as a thrown message of the language, or "<nothing>".
+std::string thrownMessage(const std::function<void()>& f);
 
 // A temporary working directory for the life of the object; the process
 // works inside it (files written by scripts land there) and returns after.

@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 
+#include "transcript.h"
 #include "value/console.h"
 #include "value/error.h"
 #include "value/object.h"
@@ -26,14 +27,6 @@ Printed print(const Object& value, bool header, bool all) {
   return {stream.str(), consoleText.str()};
 }
 
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ScriptError& e) {
-    return e.what();
-  }
-  return "<nothing>";
-}
 
 }  // namespace
 
@@ -105,16 +98,16 @@ TEST(Printer, MissingPayloadPrintsNullOnStandardOutputOnly) {
 
 TEST(Object, StrictGettersNameTheExpectedType) {
   Object fresh;
-  EXPECT_EQ(thrown([&] { fresh.getString(); }), "getString error - type is NULL or not string");
+  EXPECT_EQ(thrownMessage([&] { fresh.getString(); }), "getString error - type is NULL or not string");
   Object i;
   i.setInteger(3);
-  EXPECT_EQ(thrown([&] { i.getDouble(); }), "getInteger error - type is NULL or not double");
-  EXPECT_EQ(thrown([&] { i.getComplex(); }), "getComplex error - type is NULL or not complex");
-  EXPECT_EQ(thrown([&] { i.getMatrix(); }), "getMatrix error - type is NULL or not matrix");
-  EXPECT_EQ(thrown([&] { i.getSystem(); }), "getInteger error - type is NULL or not System");
+  EXPECT_EQ(thrownMessage([&] { i.getDouble(); }), "getInteger error - type is NULL or not double");
+  EXPECT_EQ(thrownMessage([&] { i.getComplex(); }), "getComplex error - type is NULL or not complex");
+  EXPECT_EQ(thrownMessage([&] { i.getMatrix(); }), "getMatrix error - type is NULL or not matrix");
+  EXPECT_EQ(thrownMessage([&] { i.getSystem(); }), "getInteger error - type is NULL or not System");
   Object d;
   d.setDouble(1.0);
-  EXPECT_EQ(thrown([&] { d.getInteger(); }), "getInteger error - type is NULL or not int");
+  EXPECT_EQ(thrownMessage([&] { d.getInteger(); }), "getInteger error - type is NULL or not int");
 }
 
 TEST(Object, SetterOnAViewLeavesTheVariableAlone) {

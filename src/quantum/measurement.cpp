@@ -81,6 +81,22 @@ int32_t chooseOutcome(const OutcomeTable& table, double draw) {
   throw ScriptError("Measurement error.\n");
 }
 
+// The arguments of a subsystem measurement: V, S, K and any further ones,
+// all evaluated in order before the first is read.
+class MeasurementArgs {
+ public:
+  MeasurementArgs(const Call& call, size_t count) {
+    for (size_t i = 1; i <= count; ++i) values_.push_back(call.arg(i));
+  }
+  // V, S and K read in that order (their getters' errors end the line).
+  SubsystemState state() const { return {values_[0].getMatrix(), values_[1].getSystem(), values_[2].getInteger()}; }
+  // Argument [i], counted from 1 like tokens.
+  const Object& operator[](size_t i) const { return values_[i - 1]; }
+
+ private:
+  std::vector<Object> values_;
+};
+
 void storeInteger(Call& call, const std::string& name, int32_t value) {
   Object stored;
   stored.setInteger(value);
@@ -129,19 +145,16 @@ void builtinMeasureQbit(Call& call) {
 }
 
 void builtinMeasure(Call& call) {
-  const Object stateValue = call.arg(1);
-  const Object systemValue = call.arg(2);
-  const Object position = call.arg(3);
-  const Object nameValue = call.arg(4);
-  const Matrix& v = stateValue.getMatrix();
-  const std::vector<int32_t>& dims = systemValue.getSystem();
-  const SubsystemState state{v, dims, position.getInteger()};
+  const MeasurementArgs args(call, 4);
+  const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
+  const Matrix& v = state.v;
+  const std::vector<int32_t>& dims = state.dims;
 
   const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), nullptr);
   const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
   const int32_t outcome = chooseOutcome(table, draw);
-  storeInteger(call, nameValue.getString(), outcome);
+  storeInteger(call, args[4].getString(), outcome);
   Matrix collapsed;
   kernels::collapseSubsystem(v, dims, state.k, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)]),
                              collapsed);
@@ -149,16 +162,12 @@ void builtinMeasure(Call& call) {
 }
 
 void builtinPartialMeasure(Call& call) {
-  const Object stateValue = call.arg(1);
-  const Object systemValue = call.arg(2);
-  const Object position = call.arg(3);
   // Two trailing arguments are evaluated for their effects only.
-  call.arg(4);
-  call.arg(5);
-  const Matrix& v = stateValue.getMatrix();
-  const std::vector<int32_t>& dims = systemValue.getSystem();
-  const SubsystemState state{v, dims, position.getInteger()};
+  const MeasurementArgs args(call, 5);
+  const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
+  const Matrix& v = state.v;
+  const std::vector<int32_t>& dims = state.dims;
 
   const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), &call.out());
   const double draw = std::rand() % 100;
@@ -172,20 +181,15 @@ void builtinPartialMeasure(Call& call) {
 }
 
 void builtinMeasureDistribution(Call& call) {
-  const Object stateValue = call.arg(1);
-  const Object systemValue = call.arg(2);
-  const Object position = call.arg(3);
-  const Object prefixValue = call.arg(4);
-  const Matrix& v = stateValue.getMatrix();
-  const std::vector<int32_t>& dims = systemValue.getSystem();
-  const SubsystemState state{v, dims, position.getInteger()};
+  const MeasurementArgs args(call, 4);
+  const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
 
-  std::vector<double> p = kernels::subsystemProbabilities(v, dims, state.k);
+  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
   for (size_t o = 0; o < p.size(); ++o) {
     Object stored;
     stored.setDouble(p[o]);
-    call.targetScope.assignVariable(prefixValue.getString() + "." + decimal(static_cast<int64_t>(o)), stored);
+    call.targetScope.assignVariable(args[4].getString() + "." + decimal(static_cast<int64_t>(o)), stored);
   }
   call.result.setVector(std::move(p));
 }
