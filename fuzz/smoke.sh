@@ -9,10 +9,11 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DDOVEX_FUZZ=ON >/dev/nul
 cmake --build build-fuzz --target fuzz_lines fuzz_script
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for target in lines script; do
+for pair in lines:lines script:scripts; do
+  target="${pair%%:*}"
   corpus="$work/$target"
   mkdir -p "$corpus"
-  cp fuzz/corpus/"$target"/* "$corpus"/ 2>/dev/null || true
+  cp fuzz/corpus/"${pair##*:}"/* "$corpus"/ 2>/dev/null || true
   echo "== fuzz_$target: ${seconds}s over $(ls "$corpus" | wc -l) inputs"
   build-fuzz/fuzz_"$target" -dict=fuzz/dovex.dict -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=4096 -artifact_prefix="$work/" -print_final_stats=1 "$corpus" 2>&1 | tail -n 12
