@@ -17,6 +17,7 @@
 #include "interp/interpreter.h"
 #include "quantum/reference.h"
 #include "value/console.h"
+#include "value/matrix.h"
 #include "value/object.h"
 
 namespace {
@@ -55,6 +56,7 @@ Matrix randomState(int32_t length) {
 
 int main(int argc, char** argv) {
   const int largest = argc > 1 ? std::atoi(argv[1]) : 22;
+  keepLargeArraysOnHeap();  // as the interpreter itself does
   std::ostringstream discarded;
   setConsole(&discarded);
   std::srand(1);

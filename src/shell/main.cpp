@@ -12,9 +12,11 @@
 #include "interp/stream_console.h"
 #include "shell/shell.h"
 #include "shell/terminal.h"
+#include "value/matrix.h"
 
 int main() {
   std::ios::sync_with_stdio(false);
+  keepLargeArraysOnHeap();
   std::srand(static_cast<unsigned>(static_cast<uint64_t>(std::time(nullptr)) & 0xffffffffu));
   // Line editing, history and Ctrl-C handling only at a terminal; piped
   // input is read as it comes and never counts as a key press.

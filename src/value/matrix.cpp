@@ -1,11 +1,19 @@
 #include "value/matrix.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <new>
 #include <ostream>
 
 #include "value/console.h"
 #include "value/error.h"
+
+void keepLargeArraysOnHeap() {
+  constexpr int kThreshold = 256 << 20;
+  mallopt(M_MMAP_THRESHOLD, kThreshold);
+  mallopt(M_TRIM_THRESHOLD, kThreshold);
+}
 
 bool fitsElementBudget(int64_t rows, int64_t cols) {
   if (rows <= 0 || cols <= 0) return true;
