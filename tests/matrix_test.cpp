@@ -180,3 +180,27 @@ TEST(Complex, PolarPowerHasNoSpecialCases) {
   EXPECT_EQ(iSquared.re, -1);
   EXPECT_NEAR(iSquared.im, 1.22465e-16, 1e-20);
 }
+
+TEST(Matrix, SparseProductMatchesTheDenseOneBitForBitOnFiniteValues) {
+  // Entries drawn from a small set with many exact zeros of both signs, so
+  // skipped terms, cancellations and -0 products all occur.
+  const double values[] = {0.0, -0.0, 0.0, -0.0, 1.0, -1.0, 0.5, -2.25, 3.0e-17, 1e300};
+  std::srand(11);
+  auto pick = [&] { return values[std::rand() % 10]; };
+  for (int trial = 0; trial < 400; ++trial) {
+    const int32_t rows = 1 + std::rand() % 5, inner = 1 + std::rand() % 5, cols = 1 + std::rand() % 5;
+    Matrix a, b;
+    a.setSize(rows, inner);
+    b.setSize(inner, cols);
+    for (Complex& e : a.data) e = Complex{pick(), pick()};
+    for (Complex& e : b.data) e = Complex{pick(), pick()};
+    Matrix dense, sparse;
+    ASSERT_TRUE(multiply(a, b, dense));
+    ASSERT_TRUE(multiplyFiniteBySparse(a, b, sparse));
+    ASSERT_EQ(dense.count, sparse.count);
+    for (int32_t k = 0; k < dense.count; ++k) {
+      ASSERT_TRUE(sameBits(dense.data[k].re, sparse.data[k].re) && sameBits(dense.data[k].im, sparse.data[k].im))
+          << "trial " << trial << " element " << k;
+    }
+  }
+}

@@ -50,6 +50,17 @@ void fillRotations(const Call& call, Matrix& m, const Object& angles, const Obje
   Matrix accumulated;
   Matrix work;
   int32_t counter = 0;
+  // Rotations of finite angles keep every matrix here finite (their entries
+  // are bounded by 1), so the products may skip the zero entries of their
+  // right factor: most of each rotation and of each accumulated product.
+  bool finite = true;
+  auto product = [&](const Matrix& a, const Matrix& b) {
+    if (finite) {
+      multiplyFiniteBySparse(a, b, work);
+    } else {
+      multiply(a, b, work);
+    }
+  };
   for (int32_t i = 1; i < n; ++i) {
     accumulated.setSize(n, n);
     accumulated.setIdentity();
@@ -59,16 +70,17 @@ void fillRotations(const Call& call, Matrix& m, const Object& angles, const Obje
       const double theta = readRotationVariable(call, angles.getString() + "." + decimal(counter));
       const double chi = s == 1 ? readRotationVariable(call, cross.getString() + ".0") : 0.0;
       ++counter;
+      finite = finite && std::isfinite(alpha) && std::isfinite(theta) && std::isfinite(chi);
       auto times = [](double factor, Complex z) { return Complex{factor * z.re, factor * z.im}; };
       rotation.setIdentity();
       rotation.setElement(k, k, times(std::cos(theta), complexFromAngle(alpha)));
       rotation.setElement(k, i, times(std::sin(theta), complexFromAngle(chi)));
       rotation.setElement(i, k, times(-std::sin(theta), complexFromAngle(-chi)));
       rotation.setElement(i, i, times(std::cos(theta), complexFromAngle(-alpha)));
-      multiply(accumulated, rotation, work);
+      product(accumulated, rotation);
       assignMatrix(accumulated, work);
     }
-    multiply(m, accumulated, work);
+    product(m, accumulated);
     assignMatrix(m, work);
   }
 }

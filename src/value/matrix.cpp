@@ -159,6 +159,32 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
   return true;
 }
 
+bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
+  if (a.cols != b.rows) return false;
+  if (!out.setSize(a.rows, b.cols)) {
+    out.release();
+    return true;
+  }
+  std::vector<int32_t> terms;  // rows k of b's column j holding a non-zero entry
+  for (int32_t j = 0; j < out.cols; ++j) {
+    const Complex* column = &b.data[flat(b, 0, j)];
+    terms.clear();
+    for (int32_t k = 0; k < b.rows; ++k) {
+      if (column[k].re != 0.0 || column[k].im != 0.0) terms.push_back(k);
+    }
+    for (int32_t i = 0; i < out.rows; ++i) {
+      Complex sum{0.0, 0.0};
+      for (int32_t k : terms) {
+        const Complex p = complexProduct(a.data[flat(a, i, k)], column[k]);
+        sum.re += p.re;
+        sum.im += p.im;
+      }
+      out.data[flat(out, i, j)] = sum;
+    }
+  }
+  return true;
+}
+
 void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
   const int64_t rows = int64_t{a.rows} * b.rows;
   const int64_t cols = int64_t{a.cols} * b.cols;

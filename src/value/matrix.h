@@ -75,6 +75,13 @@ void subtractMatrix(const Matrix& a, const Matrix& b, Matrix& out);
 // is summed from +0 + 0i over k in order, the rounding every caller relies on.
 bool multiply(const Matrix& a, const Matrix& b, Matrix& out);
 
+// The same product as multiply, skipping the terms whose entry of [b] is
+// zero. While [a] holds only finite values such a term adds ±0 to a sum that
+// starts at +0 and so changes nothing: the result is multiply's, bit for
+// bit, in time proportional to the non-zero entries of [b]. With an infinity
+// or NaN in [a] it differs (0 · inf is NaN): callers must know [a] is finite.
+bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out);
+
 // [out] = [a] ⊗ [b], the Kronecker product with the left factor most
 // significant. A factor without storage gives an empty [out].
 void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
