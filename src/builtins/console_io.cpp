@@ -12,6 +12,15 @@ namespace {
 // `user.input` accepts at most this many characters of a line.
 constexpr size_t kMaxInputChars = 99;
 
+// Opens the result file [name] with [mode] (truncate or append); a path that
+// may not or cannot be opened is reported and yields a closed stream.
+std::ofstream openResultFile(const Call& call, const std::string& name, std::ios::openmode mode) {
+  std::ofstream file;
+  if (mayOpenPath(call.interp, name)) file.open(name, std::ios::out | mode);
+  if (!file.is_open()) reportCannotOpen(name);
+  return file;
+}
+
 }  // namespace
 
 void builtinPrint(Call& call) {
@@ -47,27 +56,15 @@ void builtinUserInput(Call& call) {
 
 void builtinNewFile(Call& call) {
   const std::string name = call.arg(1).getString();
-  if (!mayOpenPath(call.interp, name)) {
-    reportCannotOpen(name);
-    return;
-  }
-  std::ofstream file(name, std::ios::out | std::ios::trunc);
-  if (!file.is_open()) reportCannotOpen(name);
+  openResultFile(call, name, std::ios::trunc);
 }
 
 void builtinPrintFile(Call& call) {
   const std::string name = call.arg(1).getString();
-  if (!mayOpenPath(call.interp, name)) {
-    reportCannotOpen(name);
-    return;
-  }
   // Closed by its destructor on every way out, so the values written before
   // an error in a later argument stay in the file.
-  std::ofstream file(name, std::ios::out | std::ios::app);
-  if (!file.is_open()) {
-    reportCannotOpen(name);
-    return;
-  }
+  std::ofstream file = openResultFile(call, name, std::ios::app);
+  if (!file.is_open()) return;
   for (size_t i = 2; i < call.tokenCount(); ++i) {
     const Object value = call.arg(i);
     printValue(value, file, false, true);
