@@ -52,7 +52,8 @@ struct BuiltinEntry {
   BuiltinFn fn;
 };
 
-// The dispatch table, in the language's matching order.
+// The dispatch table, in the language's matching order (defined with the
+// built-ins; the evaluator only looks keywords up in it).
 const std::vector<BuiltinEntry>& builtinTable();
 // The built-in for [keyword], or nullptr.
 BuiltinFn findBuiltin(const std::string& keyword);

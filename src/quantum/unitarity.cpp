@@ -1,9 +1,8 @@
-// Unitarity check and conjugate transpose.
-#include <cmath>
-#include <utility>
-#include <vector>
+// The unitarity test: A·A† against the identity.
+#include "quantum/unitarity.h"
 
-#include "quantum/quantum.h"
+#include <cmath>
+#include <vector>
 
 namespace {
 
@@ -12,10 +11,8 @@ constexpr double kUnitarityTolerance = 0.0001;
 // Whether |[deviation]| is within the tolerance; a NaN deviation is not.
 bool withinTolerance(double deviation) { return std::fabs(deviation) <= kUnitarityTolerance; }
 
-// Whether A·A† is the identity within the tolerance, entry by entry. Each
-// entry of the product is summed exactly as `multiply` would sum it, but
-// formed only when needed, so a tall matrix costs no m × m work matrix and
-// the first failing entry settles the answer.
+}  // namespace
+
 bool rowsAreOrthonormal(const Matrix& a) {
   if (!a.hasStorage()) return true;
   Matrix conjugate;
@@ -39,22 +36,4 @@ bool rowsAreOrthonormal(const Matrix& a) {
     }
   }
   return true;
-}
-
-}  // namespace
-
-void builtinIsUnitary(Call& call) {
-  const Object argument = call.arg(1);
-  if (!argument.is(ValueType::Matrix)) call.syntaxError("; type not matrix (isUnitary)");
-  const Matrix& a = argument.getMatrix();
-  call.result.setInteger(rowsAreOrthonormal(a) ? 1 : 0);
-}
-
-void builtinTranspose(Call& call) {
-  const Object argument = call.arg(1);
-  if (!argument.is(ValueType::Matrix)) call.syntaxError("; type not matrix (transpose)");
-  const Matrix& a = argument.getMatrix();
-  Matrix conjugate;
-  adjoint(a, conjugate);
-  call.result.setMatrix(std::move(conjugate));
 }

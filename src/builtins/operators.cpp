@@ -2,7 +2,7 @@
 #include <utility>
 
 #include "quantum/kernels.h"
-#include "quantum/quantum.h"
+#include "builtins/quantum_keywords.h"
 
 void builtinTensor(Call& call) {
   const Object left = call.arg(1);

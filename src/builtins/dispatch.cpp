@@ -2,9 +2,9 @@
 
 #include "builtins/builtins.h"
 #include "interp/builtin.h"
-#include "interp/keywords.h"
-#include "quantum/quantum.h"
-#include "value/arithmetic.h"
+#include "builtins/core_keywords.h"
+#include "builtins/quantum_keywords.h"
+#include "builtins/arithmetic.h"
 
 // The language's keywords in matching order. Built-ins are always matched
 // before extension commands.

@@ -2,7 +2,7 @@
 // either (so both operands' side effects always happen), then dispatches on
 // the pair of type names. Nothing converts implicitly: apart from the few
 // mixed pairs listed per operator, both operands must have the same type.
-#include "value/arithmetic.h"
+#include "builtins/arithmetic.h"
 
 #include <cstdint>
 

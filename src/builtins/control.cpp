@@ -1,5 +1,5 @@
 // The control forms: global, begin, while, nop, if.
-#include "interp/keywords.h"
+#include "builtins/core_keywords.h"
 #include "value/error.h"
 
 void builtinGlobal(Call& call) { call.interp.evaluate(call.token(1), call.localScope, call.result, true, true); }

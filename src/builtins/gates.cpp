@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "quantum/quantum.h"
+#include "builtins/quantum_keywords.h"
 #include "value/error.h"
 
 namespace {

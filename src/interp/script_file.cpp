@@ -1,13 +1,10 @@
-// Script files and extension help.
+#include "interp/script_file.h"
+
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-
-#include "interp/file_access.h"
-#include "interp/keywords.h"
-#include "interp/tokenizer.h"
 
 namespace {
 
@@ -21,13 +18,9 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
-enum class ScriptRead { Done, CannotOpen, TooLarge };
+}  // namespace
 
-// Reads the script at [path] into [script]: each line break becomes a space,
-// and the spaces and tabs that indent a line are dropped. The file is closed
-// again before the script runs, so a script that runs itself holds no file
-// open per level.
-ScriptRead readScript(const std::string& path, std::string& script) {
+ScriptRead readScriptFile(const std::string& path, std::string& script) {
   const FileHandle file(std::fopen(path.c_str(), "r"));
   if (!file) return ScriptRead::CannotOpen;
   struct stat info {};
@@ -59,34 +52,3 @@ ScriptRead readScript(const std::string& path, std::string& script) {
   return ScriptRead::Done;
 }
 
-}  // namespace
-
-void builtinFile(Call& call) {
-  // The path is taken as written, never evaluated: a bare word, or a path
-  // with spaces in quotes or brackets.
-  const std::string path = call.token(1);
-  std::string script;
-  const ScriptRead outcome = mayOpenPath(call.interp, path) ? readScript(path, script) : ScriptRead::CannotOpen;
-  if (outcome == ScriptRead::CannotOpen) {
-    reportCannotOpen(path);
-    return;
-  }
-  if (outcome == ScriptRead::TooLarge) {
-    call.syntaxError("; script too large");
-    return;
-  }
-  normalizeSpacing(script);
-  // The whole file is one statement of this evaluation: the variables it
-  // creates without `global` end with the script.
-  call.interp.evaluate(script, call.localScope, call.result, call.toGlobal, false);
-}
-
-void builtinHelp(Call& call) {
-  const std::string name = call.arg(1).getString();
-  for (const auto& extension : call.interp.extensions) {
-    if (extension && extension->commandName() == name) {
-      extension->printHelp();
-      return;
-    }
-  }
-}

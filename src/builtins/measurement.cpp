@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "quantum/kernels.h"
-#include "quantum/quantum.h"
+#include "builtins/quantum_keywords.h"
 #include "value/error.h"
 #include "value/printer.h"
 

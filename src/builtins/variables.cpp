@@ -1,6 +1,6 @@
 // The variable keywords: new (its head), delete, get, size, set.
 #include "builtins/builtins.h"
-#include "interp/keywords.h"
+#include "builtins/core_keywords.h"
 
 void builtinNew(Call& call) {
   const Object kind = call.arg(1);

@@ -1,0 +1,12 @@
+// Reading a script file: the text that `file` and the command line run.
+#pragma once
+
+#include <string>
+
+enum class ScriptRead { Done, CannotOpen, TooLarge };
+
+// Reads the script at [path] into [script]: each line break becomes a space,
+// and the spaces and tabs that indent a line are dropped. The file is closed
+// again before the script runs, so a script that runs itself holds no file
+// open per level.
+ScriptRead readScriptFile(const std::string& path, std::string& script);
