@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "extensions/extension.h"
 #include "interp/interpreter.h"
 #include "interp/stream_console.h"
 #include "shell/shell.h"
@@ -27,6 +28,7 @@ int main() {
     input = std::make_unique<StreamConsole>(std::cin, std::cout);
   }
   Interpreter interp(input.get());
+  registerExtensions(interp);
   runWithLargeStack([&] { runPromptLoop(interp, *input); });
   std::cout.flush();
   return 0;
