@@ -7,13 +7,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "extensions/extension.h"
 #include "interp/interpreter.h"
 #include "interp/stream_console.h"
 #include "shell/shell.h"
 #include "value/console.h"
 #include "value/error.h"
 
-std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
+namespace {
+
+std::string runTranscript(const std::vector<std::string>& lines, unsigned seed, bool withExtensions) {
   std::string input;
   for (const std::string& line : lines) input += line + "\n";
   std::istringstream in(input);
@@ -23,6 +26,7 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
   {
     StreamConsole console(in, out);
     Interpreter interp(&console);
+    if (withExtensions) registerExtensions(interp);
     runWithLargeStack([&] { runPromptLoop(interp, console); });
   }
   setConsole(previous);
@@ -38,6 +42,16 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
     text.resize(text.size() - P.size());
   }
   return text;
+}
+
+}  // namespace
+
+std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
+  return runTranscript(lines, seed, false);
+}
+
+std::string transcriptWithExtensions(const std::vector<std::string>& lines, unsigned seed) {
+  return runTranscript(lines, seed, true);
 }
 
 std::string thrownMessage(const std::function<void()>& f) {

@@ -15,6 +15,8 @@ inline const std::string NUL = "NULL\n\n";
 // and returns what was printed after the banner, without the final prompt.
 // The generator is seeded with [seed] first so draws repeat.
 std::string transcript(const std::vector<std::string>& lines, unsigned seed = 1);
+// The same with the system's extension commands registered, as at start-up.
+std::string transcriptWithExtensions(const std::vector<std::string>& lines, unsigned seed = 1);
 
 // Expected text for consecutive lines: each echo after its own prompt.
 std::string tx(const std::vector<std::string>& echoes);

@@ -2,6 +2,7 @@
 // arrays and element access, spaces and systems, console and file output.
 #pragma once
 
+#include <fstream>
 #include <string>
 
 #include "interp/builtin.h"
@@ -61,3 +62,11 @@ void builtinPrintOneLine(Call& call);  // print_one_line v
 void builtinNewFile(Call& call);       // new_file F
 void builtinPrintFile(Call& call);     // print_file F v1 v2 ...
 void builtinUserInput(Call& call);     // user.input kind
+
+// Opens the result file [name] with [mode] (truncate or append), as new_file
+// and print_file do: a path that may not or cannot be opened is reported
+// ("Cannot open file '…'") and yields a closed stream.
+std::ofstream openResultFile(const Call& call, const std::string& name, std::ios::openmode mode);
+// Closes the result file [name], reporting "Cannot write file '…'" when what
+// was written did not reach it (a full disk).
+void closeResultFile(std::ofstream& file, const std::string& name);

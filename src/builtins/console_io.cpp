@@ -12,8 +12,8 @@ namespace {
 // `user.input` accepts at most this many characters of a line.
 constexpr size_t kMaxInputChars = 99;
 
-// Opens the result file [name] with [mode] (truncate or append); a path that
-// may not or cannot be opened is reported and yields a closed stream.
+}  // namespace
+
 std::ofstream openResultFile(const Call& call, const std::string& name, std::ios::openmode mode) {
   std::ofstream file;
   if (mayOpenPath(call.interp, name)) file.open(name, std::ios::out | mode);
@@ -21,7 +21,11 @@ std::ofstream openResultFile(const Call& call, const std::string& name, std::ios
   return file;
 }
 
-}  // namespace
+void closeResultFile(std::ofstream& file, const std::string& name) {
+  file.close();
+  // A full disk would otherwise lose the text without a word.
+  if (file.fail()) console() << "Cannot write file '" << name << "'\n";
+}
 
 void builtinPrint(Call& call) {
   const Object value = call.arg(1);
@@ -71,7 +75,5 @@ void builtinPrintFile(Call& call) {
     file << ',';
   }
   file << '\n';
-  file.close();
-  // A full disk would otherwise lose the line without a word.
-  if (file.fail()) call.out() << "Cannot write file '" << name << "'\n";
+  closeResultFile(file, name);
 }

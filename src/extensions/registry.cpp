@@ -1,8 +1,15 @@
 // The extension commands the system registers at start-up, in order.
 #include <memory>
 
+#include "extensions/commands.h"
 #include "extensions/extension.h"
 
 void registerExtensions(Interpreter& interp) {
-  (void)interp;
+  auto add = [&interp](const char* name, const char* help, BuiltinFn fn) {
+    interp.extensions.push_back(std::make_unique<KeywordExtension>(name, help, fn));
+  };
+  add("show_state", kShowStateHelp, extensionShowState);
+  add("histogram", kHistogramHelp, extensionHistogram);
+  add("sample", kSampleHelp, extensionSample);
+  add("plot_file", kPlotFileHelp, extensionPlotFile);
 }

@@ -1,0 +1,47 @@
+// histogram STATE [SYSTEM [K]]: the outcome probabilities as text bars.
+#include <algorithm>
+#include <cmath>
+
+#include "extensions/commands.h"
+#include "extensions/state_view.h"
+
+namespace {
+
+// Character cells a probability of 1 fills; the terminal's width plays no part.
+constexpr int kBarCells = 40;
+
+// A bar of [p] × kBarCells cells, drawn in eighths of a cell; at least one
+// eighth for any probability above 0, so no shown outcome looks empty.
+std::string barText(double p) {
+  static const char* const kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
+  const double clamped = std::isnan(p) ? 0.0 : std::clamp(p, 0.0, 1.0);
+  long eighths = std::lround(clamped * kBarCells * 8);
+  if (clamped > 0.0) eighths = std::max(eighths, 1L);
+  std::string bar;
+  for (long i = 0; i < eighths / 8; ++i) bar += "█";
+  return padRight(bar + kEighths[eighths % 8], kBarCells);
+}
+
+}  // namespace
+
+const char* const kHistogramHelp =
+    "histogram STATE [SYSTEM [K]]\n"
+    "  Prints the probability of each basis state of STATE as a bar of fixed width\n"
+    "  (40 characters for 100%) with its ket and percentage; with SYSTEM and K, the\n"
+    "  probabilities of the outcomes of subsystem K, the numbers\n"
+    "  measure_distribution gives. Outcomes of probability 0 are left out; of more\n"
+    "  than 64 the 64 most probable are shown. Kets as in show_state. The result\n"
+    "  is left as it was.\n"
+    "  Example: histogram (get psi) (get pair) 1\n";
+
+void extensionHistogram(Call& call) {
+  const Register reg = readRegister(evaluateArguments(call, 2, true), 1, 2, true);
+  if (!checkRegister(call, reg)) return;
+  const std::vector<double> p = reg.probabilities();
+  const Shown shown = chooseShown(p, [&p](size_t o) { return p[o] != 0.0; });
+  std::vector<std::vector<std::string>> rows;
+  for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), barText(p[o]), percentText(p[o])});
+  printColumns(call.out(), rows, "llr");
+  if (rows.empty()) call.out() << "(every probability is 0)\n";
+  printHidden(call.out(), shown, "outcomes", percentText(shown.hiddenWeight));
+}

@@ -1,0 +1,39 @@
+// plot_file NAME STATE [SYSTEM [K]]: the histogram as a standalone SVG file.
+#include "builtins/builtins.h"
+#include "extensions/commands.h"
+#include "extensions/state_view.h"
+#include "extensions/svg_chart.h"
+
+const char* const kPlotFileHelp =
+    "plot_file NAME STATE [SYSTEM [K]]\n"
+    "  Writes the histogram of STATE (or of the outcomes of subsystem K) as an SVG\n"
+    "  image to the file NAME, created or emptied as new_file does: vertical bars\n"
+    "  on a 0-100% axis, labelled with their kets, under a title that names the\n"
+    "  register. Outcomes of probability 0 are left out; of more than 64 the 64\n"
+    "  most probable are drawn. Open the file in any browser. The result is left\n"
+    "  as it was.\n"
+    "  Example: plot_file bell.svg (get psi) (get pair)\n";
+
+void extensionPlotFile(Call& call) {
+  const std::vector<Object> args = evaluateArguments(call, 3, true);
+  const std::string name = args[1].getString();
+  const Register reg = readRegister(args, 2, 3, true);
+  if (!checkRegister(call, reg)) return;
+  const std::vector<double> p = reg.probabilities();
+  const Shown shown = chooseShown(p, [&p](size_t o) { return p[o] != 0.0; });
+  std::vector<ChartBar> bars;
+  for (size_t o : shown.outcomes) bars.push_back({reg.ket(o), p[o]});
+
+  ChartText text{(reg.bySubsystem ? "Outcome probabilities of " : "Probabilities of the basis states of ") + reg.shape(),
+                 "", reg.bySubsystem ? "outcome" : "basis state"};
+  if (bars.empty()) text.note = "every probability is 0";
+  if (shown.hidden > 0) {
+    text.note = "the " + decimal(static_cast<int64_t>(bars.size())) + " most probable of " +
+                decimal(static_cast<int64_t>(bars.size() + shown.hidden)) + " outcomes; the others hold " +
+                percentText(shown.hiddenWeight);
+  }
+  std::ofstream file = openResultFile(call, name, std::ios::trunc);
+  if (!file.is_open()) return;
+  file << barChartSvg(text, bars);
+  closeResultFile(file, name);
+}

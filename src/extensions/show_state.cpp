@@ -1,0 +1,43 @@
+// show_state STATE [SYSTEM]: the ket in Dirac notation, one term per line.
+#include <cmath>
+
+#include "extensions/commands.h"
+#include "extensions/state_view.h"
+#include "value/printer.h"
+
+namespace {
+
+// An amplitude written as a coefficient: "0.5", "-0.5i", "(0.5 - 0.5i)".
+std::string amplitudeText(Complex a) {
+  if (a.im == 0.0) return formatDouble(a.re);
+  if (a.re == 0.0) return formatDouble(a.im) + "i";
+  std::string text = "(";
+  text += formatDouble(a.re) + (std::signbit(a.im) ? " - " : " + ") + formatDouble(std::fabs(a.im)) + "i)";
+  return text;
+}
+
+}  // namespace
+
+const char* const kShowStateHelp =
+    "show_state STATE [SYSTEM]\n"
+    "  Prints the ket STATE (a one-column matrix) in Dirac notation, one term per\n"
+    "  line: amplitude, basis ket and probability. Terms of amplitude exactly 0 are\n"
+    "  left out. With SYSTEM, the ket has one digit per subsystem, subsystem 0\n"
+    "  leftmost as apply_op counts (|1,12⟩ when a dimension exceeds 10); without\n"
+    "  it, binary digits when the length is a power of two, else the row number.\n"
+    "  Of more than 64 terms the 64 most probable are shown. The result is left\n"
+    "  as it was.\n"
+    "  Example: show_state (tensor (get q.ket.1) (get q.ket.0)) (get pair)\n";
+
+void extensionShowState(Call& call) {
+  const Register reg = readRegister(evaluateArguments(call, 2, false), 1, 2, false);
+  if (!checkRegister(call, reg)) return;
+  const std::vector<Complex>& v = reg.state->data;
+  const std::vector<double> p = reg.probabilities();
+  const Shown shown = chooseShown(p, [&v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); });
+  std::vector<std::vector<std::string>> rows;
+  for (size_t i : shown.outcomes) rows.push_back({amplitudeText(v[i]), reg.ket(i), " p = " + formatDouble(p[i])});
+  printColumns(call.out(), rows, "rl-");
+  if (rows.empty()) call.out() << "(every amplitude is 0)\n";
+  printHidden(call.out(), shown, "terms", "p = " + formatDouble(shown.hiddenWeight));
+}

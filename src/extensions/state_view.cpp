@@ -1,0 +1,164 @@
+#include "extensions/state_view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <queue>
+
+#include "quantum/kernels.h"
+#include "value/printer.h"
+
+namespace {
+
+bool isPowerOfTwo(size_t n) { return n >= 2 && (n & (n - 1)) == 0; }
+
+std::string joined(const std::vector<int32_t>& dims) {
+  std::string text;
+  for (size_t s = 0; s < dims.size(); ++s) text += (s ? " ⊗ " : "") + decimal(dims[s]);
+  return text;
+}
+
+}  // namespace
+
+size_t Register::outcomeCount() const {
+  return !bySubsystem ? static_cast<size_t>(state->rows) : static_cast<size_t>(dims[static_cast<size_t>(k)]);
+}
+
+std::vector<double> Register::probabilities() const {
+  if (bySubsystem) return kernels::subsystemProbabilities(*state, dims, k);
+  std::vector<double> p(state->data.size());
+  for (size_t i = 0; i < p.size(); ++i) p[i] = kernels::squaredModulus(state->data[i]);
+  return p;
+}
+
+std::string Register::ket(size_t outcome) const {
+  std::string digits;
+  if (bySubsystem || (!hasSystem && !isPowerOfTwo(outcomeCount()))) {
+    digits = decimal(static_cast<int64_t>(outcome));
+  } else if (!hasSystem) {
+    for (size_t bit = outcomeCount(); bit > 1; bit /= 2, outcome /= 2) digits.insert(digits.begin(), '0' + outcome % 2);
+  } else {
+    // Subsystem 0 is the most significant digit of the basis number.
+    const bool wide = std::any_of(dims.begin(), dims.end(), [](int32_t d) { return d > 10; });
+    for (size_t s = dims.size(); s-- > 0;) {
+      const size_t d = static_cast<size_t>(dims[s]);
+      const std::string digit = decimal(static_cast<int64_t>(outcome % d));
+      outcome /= d;
+      digits.insert(0, (wide && s + 1 < dims.size()) ? digit + "," : digit);
+    }
+  }
+  return "|" + digits + "⟩";
+}
+
+std::string Register::shape() const {
+  if (bySubsystem) return "subsystem " + decimal(k) + " of " + joined(dims);
+  if (hasSystem) return joined(dims);
+  const size_t n = outcomeCount();
+  if (!isPowerOfTwo(n)) return decimal(static_cast<int64_t>(n)) + " basis states";
+  int qubits = 0;
+  for (size_t m = n; m > 1; m /= 2) ++qubits;
+  return decimal(qubits) + (qubits == 1 ? " qubit" : " qubits");
+}
+
+std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK) {
+  const size_t given = std::min(call.tokenCount() - 1, withK ? system + 1 : system);
+  std::vector<Object> args(std::max(given, system - 1) + 1);
+  for (size_t i = 1; i < args.size(); ++i) args[i] = call.arg(i);
+  return args;
+}
+
+Register readRegister(const std::vector<Object>& args, size_t state, size_t system, bool withK) {
+  Register reg;
+  reg.stateValue = args[state];
+  reg.state = &reg.stateValue.getMatrix();
+  reg.hasSystem = args.size() > system;
+  if (reg.hasSystem) reg.dims = args[system].getSystem();
+  reg.bySubsystem = withK && args.size() > system + 1;
+  if (reg.bySubsystem) reg.k = args[system + 1].getInteger();
+  return reg;
+}
+
+bool checkRegister(const Call& call, const Register& reg) {
+  std::string problem;
+  if (reg.state->cols != 1 || reg.state->rows < 1) {
+    problem = "; state is not a column";
+  } else if (reg.hasSystem && std::any_of(reg.dims.begin(), reg.dims.end(), [](int32_t d) { return d <= 0; })) {
+    problem = "; subsystem dimension <= 0";
+  } else if (reg.hasSystem &&
+             (reg.dims.empty() || kernels::dimensionProduct(reg.dims, 0, reg.dims.size()) != reg.state->rows)) {
+    problem = "; system size differs from the state's length";
+  } else if (reg.bySubsystem && (reg.k < 0 || static_cast<size_t>(reg.k) >= reg.dims.size())) {
+    problem = "; subsystem index out of range";
+  }
+  if (!problem.empty()) call.syntaxError(problem);
+  return problem.empty();
+}
+
+Shown chooseShown(const std::vector<double>& weight, const std::function<bool(size_t)>& isTerm) {
+  auto before = [&weight](size_t a, size_t b) {
+    const bool nanA = std::isnan(weight[a]), nanB = std::isnan(weight[b]);
+    if (nanA != nanB) return nanA;
+    if (!nanA && weight[a] != weight[b]) return weight[a] > weight[b];
+    return a < b;
+  };
+  // The kept outcomes, the one ranked lowest on top so it goes first.
+  std::priority_queue<size_t, std::vector<size_t>, decltype(before)> kept(before);
+  size_t terms = 0;
+  for (size_t i = 0; i < weight.size(); ++i) {
+    if (!isTerm(i)) continue;
+    ++terms;
+    if (kept.size() < kMostShown) {
+      kept.push(i);
+    } else if (before(i, kept.top())) {
+      kept.pop();
+      kept.push(i);
+    }
+  }
+  Shown shown;
+  for (; !kept.empty(); kept.pop()) shown.outcomes.push_back(kept.top());
+  std::sort(shown.outcomes.begin(), shown.outcomes.end());
+  shown.hidden = terms - shown.outcomes.size();
+  if (shown.hidden > 0) {
+    size_t next = 0;
+    for (size_t i = 0; i < weight.size(); ++i) {
+      if (next < shown.outcomes.size() && shown.outcomes[next] == i) {
+        ++next;
+      } else if (isTerm(i)) {
+        shown.hiddenWeight += weight[i];
+      }
+    }
+  }
+  return shown;
+}
+
+size_t columns(const std::string& text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+std::string padRight(const std::string& text, size_t width) {
+  const size_t used = columns(text);
+  return used >= width ? text : text + std::string(width - used, ' ');
+}
+
+std::string percentText(double p) { return formatDouble(p * 100.0) + "%"; }
+
+void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows, const std::string& align) {
+  std::vector<size_t> width(align.size(), 0);
+  for (const auto& row : rows) {
+    for (size_t c = 0; c < row.size() && c < width.size(); ++c) width[c] = std::max(width[c], columns(row[c]));
+  }
+  for (const auto& row : rows) {
+    for (size_t c = 0; c < row.size() && c < width.size(); ++c) {
+      const std::string pad(width[c] - columns(row[c]), ' ');
+      if (c > 0) out << ' ';
+      if (align[c] == 'r') out << pad << row[c];
+      if (align[c] == 'l') out << row[c] << pad;
+      if (align[c] == '-') out << row[c];
+    }
+    out << "\n";
+  }
+}
+
+void printHidden(std::ostream& out, const Shown& shown, const std::string& what, const std::string& together) {
+  if (shown.hidden == 0) return;
+  out << "(" << shown.hidden << " more " << what << " not shown, " << together << " together)\n";
+}

@@ -1,0 +1,87 @@
+// What the state-viewing commands (show_state, histogram, sample,
+// plot_file) share: reading STATE [SYSTEM [K]] with the built-ins' getters
+// and diagnostics, the outcome probabilities, the ket labels, and the rule
+// that picks the at most 64 lines shown of a large state.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "interp/builtin.h"
+
+// The most terms, bars or counts a command shows; the rest are counted.
+inline constexpr size_t kMostShown = 64;
+
+// A state with the register it is read in: the whole register, or one
+// subsystem of it when K is given.
+struct Register {
+  Object stateValue;              // holds the state's payload
+  const Matrix* state = nullptr;  // checked: one column of at least one row
+  bool hasSystem = false;
+  std::vector<int32_t> dims;  // the system's dimensions (with SYSTEM)
+  bool bySubsystem = false;   // K was given: the outcomes of subsystem k count
+  int32_t k = 0;
+
+  // Number of outcomes: the state's length, or the dimension of subsystem k.
+  size_t outcomeCount() const;
+  // The probability of each outcome: |amplitude|² per basis state, or for a
+  // subsystem the numbers measure_distribution gives.
+  std::vector<double> probabilities() const;
+  // The ket of [outcome]: "|01⟩" (one digit per subsystem, subsystem 0
+  // leftmost; separated by commas when a dimension exceeds 10), binary
+  // digits for a power-of-two length without SYSTEM, otherwise decimal.
+  std::string ket(size_t outcome) const;
+  // The register in words, for titles: "2 qubits", "3 ⊗ 2",
+  // "subsystem 1 of 3 ⊗ 2", "5 basis states".
+  std::string shape() const;
+};
+
+// Evaluates the arguments in token order, all before any is read: every
+// token before [system] (a missing one reads as the empty text, as a
+// built-in's does), then SYSTEM and, if [withK], K when the expression has
+// them. Entry i holds token i.
+std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK);
+
+// Reads STATE from [args][state] and SYSTEM and K, when given, from
+// [args][system] and the entry after it, with the getters (whose errors are
+// thrown as a built-in's are). Nothing is checked yet.
+Register readRegister(const std::vector<Object>& args, size_t state, size_t system, bool withK);
+
+// Whether [reg] can be shown. Otherwise prints "Syntax error '…'; " and the
+// reason: a state that is not one column, a SYSTEM with a dimension ≤ 0 or
+// whose size differs from the state's length, a K outside the system.
+bool checkRegister(const Call& call, const Register& reg);
+
+// The outcomes shown out of 0 .. weight.size()-1, those that [isTerm]
+// accepts: all of them when there are at most kMostShown, otherwise the
+// kMostShown of largest [weight] (NaN first; ties: lower outcome first).
+// Shown outcomes come in ascending order.
+struct Shown {
+  std::vector<size_t> outcomes;
+  size_t hidden = 0;          // accepted outcomes left out
+  double hiddenWeight = 0.0;  // their weight added up
+};
+Shown chooseShown(const std::vector<double>& weight, const std::function<bool(size_t)>& isTerm);
+
+// Pads [text] with spaces on the right to [width] columns (a ket's closing
+// bracket counts as one column).
+std::string padRight(const std::string& text, size_t width);
+// Columns [text] takes on a terminal (UTF-8 continuation bytes take none).
+size_t columns(const std::string& text);
+
+// "12.5%": [p] as a percentage through the printer.
+std::string percentText(double p);
+
+// Writes [rows] as aligned columns joined by one space, one row per line.
+// [align] has a letter per column: 'r' right-aligns, 'l' left-aligns and
+// pads, '-' writes the cell as it is (for the last column).
+void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows, const std::string& align);
+
+// The line that says what [shown] left out: "(N more [what] not shown,
+// [together] together)"; nothing when nothing was left out.
+void printHidden(std::ostream& out, const Shown& shown, const std::string& what, const std::string& together);

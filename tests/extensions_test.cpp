@@ -1,0 +1,181 @@
+// The extension commands as a user meets them: show_state, histogram,
+// sample and plot_file on Bell, GHZ and qutrit-qubit states, their refusals,
+// and the gate library in lib/.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "transcript.h"
+
+namespace {
+
+const std::string kSource = DOVEX_SOURCE_DIR;
+
+// Globals: qubit and qutrit spaces, the systems pair, ghz (three qubits),
+// qt (qutrit then qubit) and wide (qubit then a 12-level space), and the
+// states bell, ghz3 and mixed (amplitudes 0.5, 0.5i, -0.5, 0.5 at |00⟩,
+// |01⟩, |11⟩, |21⟩ of qt).
+const std::string kStates =
+    "global (begin (new space q 2) (new space t 3) (new space w 12) (new system pair 2 q q) "
+    "(new system ghz 3 q q q) (new system qt 2 t q) (new system wide 2 q w) "
+    "(new matrix bell 4 1) (new matrix ghz3 8 1) (new matrix mixed 6 1) (new integer n))";
+const std::string kFill =
+    "global (begin (set bell (set_element (set_element (matrix 4 1 zero) 0 0 (sqrt 0.5)) 3 0 (sqrt 0.5))) "
+    "(set ghz3 (set_element (set_element (matrix 8 1 zero) 0 0 (sqrt 0.5)) 7 0 (sqrt 0.5))) "
+    "(set mixed (matrix 6 1 (complex 0.5 0) (complex 0 0.5) (complex 0 0) (complex -0.5 0) (complex 0 0) "
+    "(complex 0.5 0))))";
+
+std::string session(const std::vector<std::string>& lines, unsigned seed = 1) {
+  std::vector<std::string> all = {kStates, kFill};
+  all.insert(all.end(), lines.begin(), lines.end());
+  const std::string out = transcriptWithExtensions(all, seed);
+  return out.substr(tx({NUL, NUL}).size());
+}
+
+// The counts of a `sample` echo: "vector temp = 3, 0, 5, ".
+std::vector<double> countsOf(const std::string& out) {
+  const size_t at = out.rfind("vector temp = ");
+  EXPECT_NE(at, std::string::npos) << out;
+  std::vector<double> counts;
+  std::istringstream in(out.substr(at + 14));
+  for (std::string cell; std::getline(in, cell, ',') && cell.find('\n') == std::string::npos;) {
+    counts.push_back(std::atof(cell.c_str()));
+  }
+  return counts;
+}
+
+}  // namespace
+
+TEST(ShowState, TermsWithAmplitudeProbabilityAndKetInEitherNumbering) {
+  EXPECT_EQ(session({"show_state (get bell) (get pair)", "show_state (get ghz3)", "show_state (get mixed) (get qt)",
+                     "show_state (get mixed)", "get n"}),
+            tx({"0.707107 |00⟩  p = 0.5\n0.707107 |11⟩  p = 0.5\n" + NUL,
+                "0.707107 |000⟩  p = 0.5\n0.707107 |111⟩  p = 0.5\n" + NUL,
+                " 0.5 |00⟩  p = 0.25\n0.5i |01⟩  p = 0.25\n-0.5 |11⟩  p = 0.25\n 0.5 |21⟩  p = 0.25\n" + NUL,
+                " 0.5 |0⟩  p = 0.25\n0.5i |1⟩  p = 0.25\n-0.5 |3⟩  p = 0.25\n 0.5 |5⟩  p = 0.25\n" + NUL,
+                "integer n = 0\n\n"}));
+  // A dimension above 10 separates the digits; a complex amplitude keeps
+  // its sign; a NaN is always shown, an all-zero state says so.
+  EXPECT_EQ(session({"show_state (set_element (matrix 24 1 zero) 23 0 (complex 1 -1)) (get wide)",
+                     "show_state (set_element (matrix 2 1 zero) 1 0 (sqrt -1.0))", "show_state (matrix 3 1 zero)"}),
+            tx({"(1 - 1i) |1,11⟩  p = 2\n" + NUL, "-nan |1⟩  p = -nan\n" + NUL, "(every amplitude is 0)\n" + NUL}));
+}
+
+TEST(ShowState, OfMoreThan64TermsTheMostProbableAreShownAndTheRestCounted) {
+  // 100 equal terms but 90 and 95 doubled: those two, then the lowest 62.
+  const std::string out =
+      session({"show_state (set_element (set_element (matrix 100 1 UFT) 90 0 0.2) 95 0 0.2)"});
+  std::vector<std::string> kets;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    const size_t bar = line.find('|');
+    if (bar != std::string::npos) kets.push_back(line.substr(bar, line.find("⟩") - bar));
+  }
+  ASSERT_EQ(kets.size(), 64u);
+  EXPECT_EQ(kets[0], "|0");
+  EXPECT_EQ(kets[61], "|61");
+  EXPECT_EQ(kets[62], "|90");
+  EXPECT_EQ(kets[63], "|95");
+  EXPECT_NE(out.find("\n(36 more terms not shown, p = 0.36 together)\n"), std::string::npos) << out;
+}
+
+TEST(Histogram, BarsOfFixedWidthForTheRegisterOrOneSubsystem) {
+  const std::string half = "████████████████████                    ";
+  const std::string quarter = "██████████                              ";
+  EXPECT_EQ(session({"histogram (get bell) (get pair)", "histogram (get ghz3) (get ghz) 2",
+                     "histogram (get mixed) (get qt) 0", "histogram (get mixed) (get qt) 1"}),
+            tx({"|00⟩ " + half + " 50%\n|11⟩ " + half + " 50%\n" + NUL,
+                "|0⟩ " + half + " 50%\n|1⟩ " + half + " 50%\n" + NUL,
+                "|0⟩ " + half + " 50%\n|1⟩ " + quarter + " 25%\n|2⟩ " + quarter + " 25%\n" + NUL,
+                "|0⟩ " + quarter + " 25%\n|1⟩ ██████████████████████████████           75%\n" + NUL}));
+}
+
+TEST(Sample, CountsFollowTheDistributionRepeatForASeedAndLeaveTheStateAlone) {
+  // Subsystem 0 of mixed: 0.5, 0.25, 0.25. Chi-square with 2 degrees of
+  // freedom stays below 13.8 with probability 0.999.
+  const std::string line = "sample (get mixed) 20000 (get qt) 0";
+  const std::vector<double> counts = countsOf(session({line}, 7));
+  ASSERT_EQ(counts.size(), 3u);
+  const double expected[] = {10000, 5000, 5000};
+  double chiSquare = 0;
+  for (size_t o = 0; o < 3; ++o) chiSquare += (counts[o] - expected[o]) * (counts[o] - expected[o]) / expected[o];
+  EXPECT_LT(chiSquare, 13.8);
+  EXPECT_EQ(countsOf(session({line}, 7)), counts);
+  EXPECT_NE(countsOf(session({line}, 8)), counts);
+
+  // Whole register: outcomes of probability 0 never come up, the printed
+  // lines are the non-zero counts, and the state is not collapsed.
+  const std::string out = session({"sample (get ghz3) 1000", "show_state (get ghz3)"}, 3);
+  const std::vector<double> ghz = countsOf(out);
+  ASSERT_EQ(ghz.size(), 8u);
+  EXPECT_EQ(ghz[0] + ghz[7], 1000);
+  EXPECT_EQ(out.substr(0, P.size()) + "|000⟩ " + std::to_string(static_cast<int>(ghz[0])) + "\n|111⟩ " +
+                std::to_string(static_cast<int>(ghz[7])) + "\n",
+            out.substr(0, out.find("vector")));
+  EXPECT_NE(out.find("0.707107 |111⟩  p = 0.5\n"), std::string::npos);
+  EXPECT_EQ(session({"sample (get bell) 0"}), tx({"vector temp = 0, 0, 0, 0, \n\n"}));
+}
+
+TEST(ExtensionCommands, BadArgumentsGiveTheBuiltInsMessagesAndTheSessionGoesOn) {
+  EXPECT_EQ(session({"show_state (matrix 2 2 ident)", "histogram (get bell) (get qt)", "histogram (get bell) (get pair) 2",
+                     "sample (get bell) -1", "sample (get bell) 5 (get pair) -1", "plot_file x.svg (matrix 1 2 zero)",
+                     "sample (matrix 2 1 zero) 5", "histogram 5", "sample (get bell) 2.5", "plot_file 7 (get bell)",
+                     "histogram (get bell) 4", "get n"}),
+            tx({"Syntax error 'show_state (matrix 2 2 ident)'; state is not a column\n" + NUL,
+                "Syntax error 'histogram (get bell) (get qt)'; system size differs from the state's length\n" + NUL,
+                "Syntax error 'histogram (get bell) (get pair) 2'; subsystem index out of range\n" + NUL,
+                "Syntax error 'sample (get bell) -1'; shot count < 0\n" + NUL,
+                "Syntax error 'sample (get bell) 5 (get pair) -1'; subsystem index out of range\n" + NUL,
+                "Syntax error 'plot_file x.svg (matrix 1 2 zero)'; state is not a column\n" + NUL,
+                "Syntax error 'sample (matrix 2 1 zero) 5'; probabilities do not add up to a positive number\n" + NUL,
+                "Error: getMatrix error - type is NULL or not matrix\n" + NUL,
+                "Error: getInteger error - type is NULL or not int\n" + NUL,
+                "Error: getString error - type is NULL or not string\n" + NUL,
+                "Error: getInteger error - type is NULL or not System\n" + NUL, "integer n = 0\n\n"}));
+  // Each command answers `help` with its own text.
+  for (const char* name : {"show_state", "histogram", "sample", "plot_file"}) {
+    EXPECT_EQ(transcriptWithExtensions({std::string("help ") + name}).substr(P.size(), std::string(name).size() + 1),
+              std::string(name) + " ");
+  }
+}
+
+TEST(PlotFile, FollowsTheFileRulesOfNewFile) {
+  ScratchDir dir;
+  dir.write("old.svg", "previous content that is longer than nothing");
+  const std::string out = session({"plot_file old.svg (get bell) (get pair)", "plot_file no/such/dir/x.svg (get bell)",
+                                   "plot_file kept.svg (get bell) (get qt)"});
+  EXPECT_EQ(out, tx({NUL, "Cannot open file 'no/such/dir/x.svg'\n" + NUL,
+                     "Syntax error 'plot_file kept.svg (get bell) (get qt)'; system size differs from the state's "
+                     "length\n" + NUL}));
+  const std::string svg = dir.read("old.svg");
+  EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+  EXPECT_NE(svg.find("Probabilities of the basis states of 2 ⊗ 2"), std::string::npos);
+  EXPECT_EQ(dir.read("kept.svg"), "<missing>") << "a refused state opens no file";
+}
+
+TEST(GateLibrary, EveryGateIsUnitaryWithExactEntries) {
+  ScratchDir dir;
+  std::vector<std::string> lines = {"file " + kSource + "/lib/gates.txt"};
+  const std::vector<std::string> gates = {"H", "X", "Y", "Z", "S", "Sdg", "T", "Tdg", "SWAP", "CZ", "CNOT", "Toffoli"};
+  for (const std::string& g : gates) lines.push_back("is_unitary (get " + g + ")");
+  // Spot checks: H·H = I exactly up to rounding of √½², S·Sdg and T·Tdg are
+  // I, T·T = S, CNOT maps |10⟩ to |11⟩, Toffoli maps |110⟩ to |111⟩.
+  lines.push_back("get_element (get H) 1 1");
+  lines.push_back("get_element (mult (get T) (get T)) 1 1");
+  lines.push_back("mult (get S) (get Sdg)");
+  lines.push_back("get_element (get CNOT) 3 2");
+  lines.push_back("get_element (get Toffoli) 7 6");
+  lines.push_back("get_element (mult (get Y) (get X)) 0 0");
+  std::vector<std::string> echoes = {NUL};
+  for (size_t i = 0; i < gates.size(); ++i) echoes.push_back("integer temp = 1\n\n");
+  echoes.push_back("complex temp = -0.707107 + 0i\n\n");
+  echoes.push_back("complex temp = 0 + 1i\n\n");
+  echoes.push_back("matrix temp = \n1 + 0i\t0 + 0i\t\n0 + 0i\t1 + 0i\t\n\n\n\n");
+  echoes.push_back("complex temp = 1 + 0i\n\n");
+  echoes.push_back("complex temp = 1 + 0i\n\n");
+  echoes.push_back("complex temp = 0 + -1i\n\n");
+  EXPECT_EQ(transcript(lines), tx(echoes));
+}
