@@ -55,6 +55,10 @@ def main():
             keys("rowS", "Tab")
             keys(" (matrix 3 2 zero)", "Enter")
             wait_for("integer temp = 3", count=3)
+            # Extension commands complete too: "show_s" becomes show_state.
+            keys("show_s", "Tab")
+            keys(" (matrix 2 1 (complex 0 0) (complex 1 0))", "Enter")
+            wait_for("1 |1⟩  p = 1")
             # A key pressed during a loop breaks it; the key stays for the next prompt.
             keys("while 1 (nop 1)", "Enter")
             time.sleep(0.5)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "interp/builtin.h"
 
@@ -30,3 +31,6 @@ class KeywordExtension : public CommandExtension {
 // Adds every extension command of the system to [interp]'s registry, in a
 // fixed order. Called once at start-up.
 void registerExtensions(Interpreter& interp);
+
+// The names of the registered extension commands of [interp], in order.
+std::vector<std::string> extensionNames(const Interpreter& interp);

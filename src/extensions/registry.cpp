@@ -13,3 +13,11 @@ void registerExtensions(Interpreter& interp) {
   add("sample", kSampleHelp, extensionSample);
   add("plot_file", kPlotFileHelp, extensionPlotFile);
 }
+
+std::vector<std::string> extensionNames(const Interpreter& interp) {
+  std::vector<std::string> names;
+  for (const auto& extension : interp.extensions) {
+    if (extension) names.push_back(extension->commandName());
+  }
+  return names;
+}

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <iostream>
 #include <memory>
+#include <utility>
 
 #include "extensions/extension.h"
 #include "interp/interpreter.h"
@@ -22,13 +23,17 @@ int main() {
   // Line editing, history and Ctrl-C handling only at a terminal; piped
   // input is read as it comes and never counts as a key press.
   std::unique_ptr<ConsoleInput> input;
+  TerminalConsole* terminal = nullptr;
   if (isatty(STDIN_FILENO)) {
-    input = std::make_unique<TerminalConsole>(defaultHistoryPath());
+    auto console = std::make_unique<TerminalConsole>(defaultHistoryPath());
+    terminal = console.get();
+    input = std::move(console);
   } else {
     input = std::make_unique<StreamConsole>(std::cin, std::cout);
   }
   Interpreter interp(input.get());
   registerExtensions(interp);
+  if (terminal) terminal->completeAlso(extensionNames(interp));
   runWithLargeStack([&] { runPromptLoop(interp, *input); });
   std::cout.flush();
   return 0;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "interp/builtin.h"
 
@@ -73,13 +74,17 @@ void acceptLine(char* line) {
   rl_callback_handler_remove();
 }
 
+// Words completed besides the built-in keywords (the extension commands).
+std::vector<std::string> extraWords;
+
 char* keywordGenerator(const char* text, int state) {
   static size_t next = 0;
   if (state == 0) next = 0;
   const auto& table = builtinTable();
   const size_t length = std::strlen(text);
-  while (next < table.size()) {
-    const char* keyword = table[next++].keyword;
+  while (next < table.size() + extraWords.size()) {
+    const size_t at = next++;
+    const char* keyword = at < table.size() ? table[at].keyword : extraWords[at - table.size()].c_str();
     if (std::strncmp(keyword, text, length) == 0) return strdup(keyword);
   }
   return nullptr;
@@ -92,6 +97,14 @@ char** completeKeyword(const char* text, int, int) {
 #endif
 
 }  // namespace
+
+void TerminalConsole::completeAlso(const std::vector<std::string>& words) {
+#ifdef DOVEX_HAVE_READLINE
+  extraWords.insert(extraWords.end(), words.begin(), words.end());
+#else
+  (void)words;
+#endif
+}
 
 std::string defaultHistoryPath() {
   const char* home = std::getenv("HOME");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "interp/console_io.h"
 
@@ -21,6 +22,8 @@ class TerminalConsole : public ConsoleInput {
   bool keyPressed() override;
   void lineStarted() override;
   void lineFinished() override;
+  // Tab completes [words] too (the extension commands), after the keywords.
+  void completeAlso(const std::vector<std::string>& words);
 
  private:
   std::optional<std::string> readEdited(const std::string& prompt);

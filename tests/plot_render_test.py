@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""plot_file writes SVG that a real renderer draws as the histogram it means.
+
+Runs the interpreter on a Bell pair and on subsystem 0 of a qutrit-qubit
+state, parses each file as XML, renders it with rsvg-convert and measures
+the bars in the PNG: each must be as tall as its probability of the axis.
+Usage: plot_render_test.py path/to/dovex
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+import zlib
+
+SKIP = 77
+SVG = "{http://www.w3.org/2000/svg}"
+
+SESSION = """global (begin (new space q 2) (new space t 3) (new system pair 2 q q) (new system qt 2 t q))
+plot_file bell.svg (set_element (set_element (matrix 4 1 zero) 0 0 (sqrt 0.5)) 3 0 (sqrt 0.5)) (get pair)
+plot_file qt.svg (matrix 6 1 (complex 0.5 0) (complex 0 0.5) (complex 0 0) (complex -0.5 0) (complex 0 0) (complex 0.5 0)) (get qt) 0
+"""
+
+# file: (words the title must hold, bar labels in order, their probabilities)
+EXPECTED = {
+    "bell.svg": ("2 ⊗ 2", ["|00⟩", "|11⟩"], [0.5, 0.5]),
+    "qt.svg": ("subsystem 0 of 3 ⊗ 2", ["|0⟩", "|1⟩", "|2⟩"], [0.5, 0.25, 0.25]),
+}
+
+
+def read_png(path):
+    """Width, height and rows of (r, g, b) tuples of an 8-bit RGB(A) PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat = 8, b""
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            assert depth == 8 and colour in (2, 6) and interlace == 0, "unexpected PNG format"
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    step = 4 if colour == 6 else 3
+    raw = zlib.decompress(idat)
+    stride = width * step
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - step] if i >= step else 0
+            b = previous[i]
+            c = previous[i - step] if i >= step else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append([tuple(line[x * step:x * step + 3]) for x in range(width)])
+        previous = line
+    return width, height, rows
+
+
+def is_bar(pixel):
+    r, g, b = pixel
+    return b > 150 and r < 120 and g < 160
+
+
+def check(path, title_words, labels, probabilities):
+    root = ET.parse(path).getroot()
+    assert root.tag == SVG + "svg", root.tag
+    title = root.find(SVG + "title").text
+    assert title_words in title, title
+    texts = [t.text for t in root.iter(SVG + "text")]
+    for label in labels:
+        assert label in texts, (label, texts)
+    axes = [l for l in root.iter(SVG + "line") if l.get("class") == "axis"]
+    assert len(axes) == 2, "two axes"
+    top = min(float(l.get("y1")) for l in axes)
+    base = max(float(l.get("y2")) for l in axes)
+    bars = [r for r in root.iter(SVG + "rect") if r.get("class") == "bar"]
+    assert len(bars) == len(probabilities), len(bars)
+
+    png = path[:-4] + ".png"
+    subprocess.run(["rsvg-convert", path, "-o", png], check=True)
+    width, height, pixels = read_png(png)
+    assert (width, height) == (round(float(root.get("width"))), round(float(root.get("height")))), (width, height)
+    for rect, p in zip(bars, probabilities):
+        x = round(float(rect.get("x")) + float(rect.get("width")) / 2)
+        y = int(base) - 2
+        while y > 0 and is_bar(pixels[y][x]):
+            y -= 1
+        drawn = base - y
+        assert abs(drawn - p * (base - top)) <= 3, (path, x, drawn, p * (base - top))
+        # Beside the bar, at half its height, is the background.
+        gap = round(float(rect.get("x"))) - 4
+        assert not is_bar(pixels[int(base - p * (base - top) / 2)][gap]), (path, gap)
+
+
+def main():
+    if shutil.which("rsvg-convert") is None:
+        print("SKIPPED: rsvg-convert is not installed (Debian package librsvg2-bin); .ci/run installs it")
+        return SKIP
+    dovex = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory() as work:
+        result = subprocess.run([dovex], input=SESSION, capture_output=True, text=True, cwd=work, timeout=60)
+        assert "rror" not in result.stdout, result.stdout
+        for name, (title_words, labels, probabilities) in EXPECTED.items():
+            check(os.path.join(work, name), title_words, labels, probabilities)
+    print("plot_file: SVG parsed and rendered; bar heights match")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
