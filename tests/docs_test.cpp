@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "extensions/extension.h"
 #include "interp/builtin.h"
 #include "transcript.h"
 
@@ -61,6 +62,13 @@ std::vector<Session> sessions(const std::vector<std::string>& lines) {
   return found;
 }
 
+// The names of the extension commands registered at start-up.
+std::vector<std::string> extensionCommands() {
+  Interpreter interp;
+  registerExtensions(interp);
+  return extensionNames(interp);
+}
+
 }  // namespace
 
 TEST(LanguageReference, EveryKeywordOfTheDispatchTableHasAHeading) {
@@ -72,11 +80,15 @@ TEST(LanguageReference, EveryKeywordOfTheDispatchTableHasAHeading) {
   for (const BuiltinEntry& entry : builtinTable()) {
     EXPECT_TRUE(documented.count(entry.keyword)) << "`" << entry.keyword << "` has no heading in docs/language.md";
   }
+  for (const std::string& name : extensionCommands()) {
+    EXPECT_TRUE(documented.count(name)) << "`" << name << "` has no heading in docs/language.md";
+  }
 }
 
 TEST(LanguageReference, KeywordHeadingsNameOnlyKeywordsAndTheCountIsRight) {
   std::set<std::string> keywords;
   for (const BuiltinEntry& entry : builtinTable()) keywords.insert(entry.keyword);
+  for (const std::string& name : extensionCommands()) keywords.insert(name);
   std::string text;
   for (const std::string& line : referenceLines()) {
     text += line + "\n";
@@ -90,10 +102,12 @@ TEST(LanguageReference, EverySessionShownPrintsWhatTheInterpreterPrints) {
   const std::vector<Session> shown = sessions(referenceLines());
   EXPECT_GT(shown.size(), 70u);
   for (const Session& s : shown) {
-    // Each session starts afresh in an empty directory that sees the examples.
+    // Each session starts afresh, as the interpreter starts, in an empty
+    // directory that sees the examples and the gate library.
     ScratchDir dir;
     std::filesystem::create_directory_symlink(kSourceDir + "/examples", dir.path() + "/examples");
-    EXPECT_EQ(transcript(s.typed), s.printed) << "docs/language.md, block at line " << s.line;
+    std::filesystem::create_directory_symlink(kSourceDir + "/lib", dir.path() + "/lib");
+    EXPECT_EQ(transcriptWithExtensions(s.typed), s.printed) << "docs/language.md, block at line " << s.line;
   }
 }
 

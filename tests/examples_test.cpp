@@ -29,7 +29,7 @@ constexpr double kPrinted = 5e-6;
 
 // Everything the script printed, after the prompt, for the generator seeded with [seed].
 std::string runExample(const std::string& name, unsigned seed = 1) {
-  const std::string out = transcript({"file " + kExamples + name}, seed);
+  const std::string out = transcriptWithExtensions({"file " + kExamples + name}, seed);
   EXPECT_EQ(out.substr(0, P.size()), P);
   return out.substr(P.size());
 }
@@ -148,7 +148,7 @@ TEST(Examples, EveryScriptIsDescribedAndRunsWithoutAnError) {
       EXPECT_TRUE(out.ends_with(NUL)) << name << " ends with a print, which leaves no value";
     }
   }
-  EXPECT_EQ(scripts, 9u);
+  EXPECT_EQ(scripts, 10u);
 }
 
 TEST(Examples, BellPairHasEqualHalvesAndBothQubitsAlwaysAgree) {
@@ -232,6 +232,26 @@ TEST(Examples, GroverOnThreeQubitsFollowsTheSineLawOverTwoRounds) {
     hits += found == 5;
   }
   EXPECT_GE(hits, 15);
+}
+
+TEST(Examples, GroverWatchedShowsEvenBarsBeforeAndTheMarkedItemAfter) {
+  ScratchDir dir;  // the plot lands here
+  const std::string out = runExample("grover_view.txt");
+  const std::vector<std::string> lines = linesOf(out);
+  ASSERT_GE(lines.size(), 19u);
+  EXPECT_EQ(lines[0], "before:");
+  const char* const kets[] = {"|000⟩", "|001⟩", "|010⟩", "|011⟩", "|100⟩", "|101⟩", "|110⟩", "|111⟩"};
+  for (size_t k = 0; k < 8; ++k) {
+    EXPECT_TRUE(lines[1 + k].starts_with(std::string(kets[k]) + " █")) << lines[1 + k];
+    EXPECT_TRUE(lines[1 + k].ends_with(" 12.5%")) << lines[1 + k];
+    EXPECT_TRUE(lines[10 + k].ends_with(k == 5 ? " 94.5312%" : " 0.78125%")) << lines[10 + k];
+  }
+  EXPECT_EQ(lines[9], "after_two_rounds:");
+  const std::vector<double> counts = printedVector(out, 0);
+  ASSERT_EQ(counts.size(), 8u);
+  EXPECT_EQ(counts[0] + counts[1] + counts[2] + counts[3] + counts[4] + counts[5] + counts[6] + counts[7], 100);
+  EXPECT_GE(counts[5], 80);
+  EXPECT_EQ(dir.read("grover.svg").rfind("<?xml", 0), 0u);
 }
 
 TEST(Examples, FourierTransformOfABasisStateSpreadsItEvenlyAndComesBack) {
