@@ -37,10 +37,10 @@ const char* const kHistogramHelp =
 void extensionHistogram(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, true), 1, 2, true);
   if (!checkRegister(call, reg)) return;
-  const std::vector<double> p = reg.probabilities();
-  const Shown shown = chooseShown(p, [&p](size_t o) { return p[o] != 0.0; });
+  const auto p = reg.probability();
+  const Shown shown = chooseShown(reg.outcomeCount(), p, [&p](size_t o) { return p(o) != 0.0; });
   std::vector<std::vector<std::string>> rows;
-  for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), barText(p[o]), percentText(p[o])});
+  for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), barText(p(o)), percentText(p(o))});
   printColumns(call.out(), rows, "llr");
   if (rows.empty()) call.out() << "(every probability is 0)\n";
   printHidden(call.out(), shown, "outcomes", percentText(shown.hiddenWeight));

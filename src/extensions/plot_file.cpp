@@ -19,10 +19,10 @@ void extensionPlotFile(Call& call) {
   const std::string name = args[1].getString();
   const Register reg = readRegister(args, 2, 3, true);
   if (!checkRegister(call, reg)) return;
-  const std::vector<double> p = reg.probabilities();
-  const Shown shown = chooseShown(p, [&p](size_t o) { return p[o] != 0.0; });
+  const auto p = reg.probability();
+  const Shown shown = chooseShown(reg.outcomeCount(), p, [&p](size_t o) { return p(o) != 0.0; });
   std::vector<ChartBar> bars;
-  for (size_t o : shown.outcomes) bars.push_back({reg.ket(o), p[o]});
+  for (size_t o : shown.outcomes) bars.push_back({reg.ket(o), p(o)});
 
   ChartText text{(reg.bySubsystem ? "Outcome probabilities of " : "Probabilities of the basis states of ") + reg.shape(),
                  "", reg.bySubsystem ? "outcome" : "basis state"};

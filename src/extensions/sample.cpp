@@ -43,9 +43,10 @@ void extensionSample(Call& call) {
 
   // cumulative[o] / total: the last is exactly 1, and an outcome of
   // probability 0 repeats its predecessor, so no draw below 1 can pick it.
-  std::vector<double> cumulative = reg.probabilities();
+  const auto p = reg.probability();
+  std::vector<double> cumulative(reg.outcomeCount());
   double total = 0.0;
-  for (double& c : cumulative) c = (total += c);
+  for (size_t o = 0; o < cumulative.size(); ++o) cumulative[o] = (total += p(o));
   if (!(total > 0.0 && std::isfinite(total))) return call.syntaxError("; probabilities do not add up to a positive number");
   for (double& c : cumulative) c /= total;
 
@@ -55,7 +56,8 @@ void extensionSample(Call& call) {
     const double u = uniformDraw();
     counts[static_cast<size_t>(std::upper_bound(cumulative.begin(), cumulative.end(), u) - cumulative.begin())] += 1;
   }
-  const Shown shown = chooseShown(counts, [&counts](size_t o) { return counts[o] != 0.0; });
+  const Shown shown = chooseShown(
+      counts.size(), [&counts](size_t o) { return counts[o]; }, [&counts](size_t o) { return counts[o] != 0.0; });
   std::vector<std::vector<std::string>> rows;
   for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), decimal(static_cast<int64_t>(counts[o]))});
   printColumns(call.out(), rows, "lr");

@@ -33,10 +33,10 @@ void extensionShowState(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, false), 1, 2, false);
   if (!checkRegister(call, reg)) return;
   const std::vector<Complex>& v = reg.state->data;
-  const std::vector<double> p = reg.probabilities();
-  const Shown shown = chooseShown(p, [&v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); });
+  const auto p = reg.probability();
+  const Shown shown = chooseShown(v.size(), p, [&v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); });
   std::vector<std::vector<std::string>> rows;
-  for (size_t i : shown.outcomes) rows.push_back({amplitudeText(v[i]), reg.ket(i), " p = " + formatDouble(p[i])});
+  for (size_t i : shown.outcomes) rows.push_back({amplitudeText(v[i]), reg.ket(i), " p = " + formatDouble(p(i))});
   printColumns(call.out(), rows, "rl-");
   if (rows.empty()) call.out() << "(every amplitude is 0)\n";
   printHidden(call.out(), shown, "terms", "p = " + formatDouble(shown.hiddenWeight));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <queue>
 
 #include "quantum/kernels.h"
@@ -23,11 +24,12 @@ size_t Register::outcomeCount() const {
   return !bySubsystem ? static_cast<size_t>(state->rows) : static_cast<size_t>(dims[static_cast<size_t>(k)]);
 }
 
-std::vector<double> Register::probabilities() const {
-  if (bySubsystem) return kernels::subsystemProbabilities(*state, dims, k);
-  std::vector<double> p(state->data.size());
-  for (size_t i = 0; i < p.size(); ++i) p[i] = kernels::squaredModulus(state->data[i]);
-  return p;
+std::function<double(size_t)> Register::probability() const {
+  if (bySubsystem) {
+    auto p = std::make_shared<const std::vector<double>>(kernels::subsystemProbabilities(*state, dims, k));
+    return [p](size_t o) { return (*p)[o]; };
+  }
+  return [v = state](size_t o) { return kernels::squaredModulus(v->data[o]); };
 }
 
 std::string Register::ket(size_t outcome) const {
@@ -93,17 +95,18 @@ bool checkRegister(const Call& call, const Register& reg) {
   return problem.empty();
 }
 
-Shown chooseShown(const std::vector<double>& weight, const std::function<bool(size_t)>& isTerm) {
+Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
+                  const std::function<bool(size_t)>& isTerm) {
   auto before = [&weight](size_t a, size_t b) {
-    const bool nanA = std::isnan(weight[a]), nanB = std::isnan(weight[b]);
-    if (nanA != nanB) return nanA;
-    if (!nanA && weight[a] != weight[b]) return weight[a] > weight[b];
+    const double wa = weight(a), wb = weight(b);
+    if (std::isnan(wa) != std::isnan(wb)) return std::isnan(wa);
+    if (!std::isnan(wa) && wa != wb) return wa > wb;
     return a < b;
   };
   // The kept outcomes, the one ranked lowest on top so it goes first.
   std::priority_queue<size_t, std::vector<size_t>, decltype(before)> kept(before);
   size_t terms = 0;
-  for (size_t i = 0; i < weight.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (!isTerm(i)) continue;
     ++terms;
     if (kept.size() < kMostShown) {
@@ -119,11 +122,11 @@ Shown chooseShown(const std::vector<double>& weight, const std::function<bool(si
   shown.hidden = terms - shown.outcomes.size();
   if (shown.hidden > 0) {
     size_t next = 0;
-    for (size_t i = 0; i < weight.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
       if (next < shown.outcomes.size() && shown.outcomes[next] == i) {
         ++next;
       } else if (isTerm(i)) {
-        shown.hiddenWeight += weight[i];
+        shown.hiddenWeight += weight(i);
       }
     }
   }

@@ -29,9 +29,10 @@ struct Register {
 
   // Number of outcomes: the state's length, or the dimension of subsystem k.
   size_t outcomeCount() const;
-  // The probability of each outcome: |amplitude|² per basis state, or for a
-  // subsystem the numbers measure_distribution gives.
-  std::vector<double> probabilities() const;
+  // The probability of an outcome: |amplitude|² of a basis state, or for a
+  // subsystem the numbers measure_distribution gives. A register's are
+  // formed on demand, so a long state is never copied.
+  std::function<double(size_t)> probability() const;
   // The ket of [outcome]: "|01⟩" (one digit per subsystem, subsystem 0
   // leftmost; separated by commas when a dimension exceeds 10), binary
   // digits for a power-of-two length without SYSTEM, otherwise decimal.
@@ -57,16 +58,17 @@ Register readRegister(const std::vector<Object>& args, size_t state, size_t syst
 // whose size differs from the state's length, a K outside the system.
 bool checkRegister(const Call& call, const Register& reg);
 
-// The outcomes shown out of 0 .. weight.size()-1, those that [isTerm]
-// accepts: all of them when there are at most kMostShown, otherwise the
-// kMostShown of largest [weight] (NaN first; ties: lower outcome first).
-// Shown outcomes come in ascending order.
+// The outcomes shown out of 0 .. [count]-1, those that [isTerm] accepts:
+// all of them when there are at most kMostShown, otherwise the kMostShown
+// of largest [weight] (NaN first; ties: lower outcome first). Shown
+// outcomes come in ascending order.
 struct Shown {
   std::vector<size_t> outcomes;
   size_t hidden = 0;          // accepted outcomes left out
   double hiddenWeight = 0.0;  // their weight added up
 };
-Shown chooseShown(const std::vector<double>& weight, const std::function<bool(size_t)>& isTerm);
+Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
+                  const std::function<bool(size_t)>& isTerm);
 
 // Pads [text] with spaces on the right to [width] columns (a ket's closing
 // bracket counts as one column).
