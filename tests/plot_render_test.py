@@ -31,43 +31,27 @@ EXPECTED = {
 
 
 def read_png(path):
-    """Width, height and rows of (r, g, b) tuples of an 8-bit RGB(A) PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    """Rows of (r, g, b) pixels of the 8-bit RGB(A) PNG rsvg-convert writes."""
+    data = open(path, "rb").read()
     pos, idat = 8, b""
     while pos < len(data):
         length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
         if kind == b"IHDR":
-            width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", body)
-            assert depth == 8 and colour in (2, 6) and interlace == 0, "unexpected PNG format"
-        elif kind == b"IDAT":
-            idat += body
+            width, height, depth, colour = struct.unpack(">IIBB", data[pos + 8:pos + 18])
+            assert depth == 8 and colour in (2, 6), "unexpected PNG format"
+        idat += data[pos + 8:pos + 8 + length] if kind == b"IDAT" else b""
         pos += 12 + length
     step = 4 if colour == 6 else 3
-    raw = zlib.decompress(idat)
-    stride = width * step
-    rows, previous = [], bytearray(stride)
+    raw, stride, rows, up = zlib.decompress(idat), width * step, [], bytearray(width * step)
     for y in range(height):
-        kind = raw[y * (stride + 1)]
-        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for i in range(stride):
-            a = line[i - step] if i >= step else 0
-            b = previous[i]
-            c = previous[i - step] if i >= step else 0
-            if kind == 1:
-                line[i] = (line[i] + a) & 255
-            elif kind == 2:
-                line[i] = (line[i] + b) & 255
-            elif kind == 3:
-                line[i] = (line[i] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+            a, b = line[i - step] if i >= step else 0, up[i]
+            c = up[i - step] if i >= step else 0
+            paeth = min((abs(b - c), 0, a), (abs(a - c), 1, b), (abs(a + b - 2 * c), 2, c))[2]
+            line[i] = (line[i] + [0, a, b, (a + b) // 2, paeth][kind]) & 255
         rows.append([tuple(line[x * step:x * step + 3]) for x in range(width)])
-        previous = line
+        up = line
     return width, height, rows
 
 

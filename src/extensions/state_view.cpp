@@ -37,7 +37,7 @@ std::string Register::ket(size_t outcome) const {
   if (bySubsystem || (!hasSystem && !isPowerOfTwo(outcomeCount()))) {
     digits = decimal(static_cast<int64_t>(outcome));
   } else if (!hasSystem) {
-    for (size_t bit = outcomeCount(); bit > 1; bit /= 2, outcome /= 2) digits.insert(digits.begin(), '0' + outcome % 2);
+    for (size_t bit = outcomeCount(); bit > 1; bit /= 2, outcome /= 2) digits.insert(digits.begin(), static_cast<char>('0' + outcome % 2));
   } else {
     // Subsystem 0 is the most significant digit of the basis number.
     const bool wide = std::any_of(dims.begin(), dims.end(), [](int32_t d) { return d > 10; });
@@ -55,7 +55,7 @@ std::string Register::shape() const {
   if (bySubsystem) return "subsystem " + decimal(k) + " of " + joined(dims);
   if (hasSystem) return joined(dims);
   const size_t n = outcomeCount();
-  if (!isPowerOfTwo(n)) return decimal(static_cast<int64_t>(n)) + " basis states";
+  if (!isPowerOfTwo(n)) return decimal(static_cast<int64_t>(n)) + (n == 1 ? " basis state" : " basis states");
   int qubits = 0;
   for (size_t m = n; m > 1; m /= 2) ++qubits;
   return decimal(qubits) + (qubits == 1 ? " qubit" : " qubits");
