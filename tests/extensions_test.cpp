@@ -78,12 +78,12 @@ TEST(ShowState, OfMoreThan64TermsTheMostProbableAreShownAndTheRestCounted) {
 TEST(Histogram, BarsOfFixedWidthForTheRegisterOrOneSubsystem) {
   const std::string half = "████████████████████                    ";
   const std::string quarter = "██████████                              ";
-  EXPECT_EQ(session({"histogram (get bell) (get pair)", "histogram (get ghz3) (get ghz) 2",
-                     "histogram (get mixed) (get qt) 0", "histogram (get mixed) (get qt) 1"}),
-            tx({"|00⟩ " + half + " 50%\n|11⟩ " + half + " 50%\n" + NUL,
-                "|0⟩ " + half + " 50%\n|1⟩ " + half + " 50%\n" + NUL,
-                "|0⟩ " + half + " 50%\n|1⟩ " + quarter + " 25%\n|2⟩ " + quarter + " 25%\n" + NUL,
-                "|0⟩ " + quarter + " 25%\n|1⟩ ██████████████████████████████           75%\n" + NUL}));
+  EXPECT_EQ(
+      session({"histogram (get bell) (get pair)", "histogram (get ghz3) (get ghz) 2",
+               "histogram (get mixed) (get qt) 0", "histogram (get mixed) (get qt) 1"}),
+      tx({"|00⟩ " + half + " 50%\n|11⟩ " + half + " 50%\n" + NUL, "|0⟩ " + half + " 50%\n|1⟩ " + half + " 50%\n" + NUL,
+          "|0⟩ " + half + " 50%\n|1⟩ " + quarter + " 25%\n|2⟩ " + quarter + " 25%\n" + NUL,
+          "|0⟩ " + quarter + " 25%\n|1⟩ ██████████████████████████████           75%\n" + NUL}));
 }
 
 TEST(Sample, CountsFollowTheDistributionRepeatForASeedAndLeaveTheStateAlone) {
@@ -109,10 +109,10 @@ TEST(Sample, CountsFollowTheDistributionRepeatForASeedAndLeaveTheStateAlone) {
 }
 
 TEST(ExtensionCommands, BadArgumentsGiveTheBuiltInsMessagesAndTheSessionGoesOn) {
-  EXPECT_EQ(session({"show_state (matrix 2 2 ident)", "histogram (get bell) (get qt)", "histogram (get bell) (get pair) 2",
-                     "sample (get bell) -1", "sample (get bell) 5 (get pair) -1", "plot_file x.svg (matrix 1 2 zero)",
-                     "sample (matrix 2 1 zero) 5", "histogram 5", "sample (get bell) 2.5", "plot_file 7 (get bell)",
-                     "histogram (get bell) 4", "get n"}),
+  EXPECT_EQ(session({"show_state (matrix 2 2 ident)", "histogram (get bell) (get qt)",
+                     "histogram (get bell) (get pair) 2", "sample (get bell) -1", "sample (get bell) 5 (get pair) -1",
+                     "plot_file x.svg (matrix 1 2 zero)", "sample (matrix 2 1 zero) 5", "histogram 5",
+                     "sample (get bell) 2.5", "plot_file 7 (get bell)", "histogram (get bell) 4", "get n"}),
             tx({"Syntax error 'show_state (matrix 2 2 ident)'; state is not a column\n" + NUL,
                 "Syntax error 'histogram (get bell) (get qt)'; system size differs from the state's length\n" + NUL,
                 "Syntax error 'histogram (get bell) (get pair) 2'; subsystem index out of range\n" + NUL,
@@ -138,7 +138,8 @@ TEST(PlotFile, FollowsTheFileRulesOfNewFile) {
                                    "plot_file kept.svg (get bell) (get qt)"});
   EXPECT_EQ(out, tx({NUL, "Cannot open file 'no/such/dir/x.svg'\n" + NUL,
                      "Syntax error 'plot_file kept.svg (get bell) (get qt)'; system size differs from the state's "
-                     "length\n" + NUL}));
+                     "length\n" +
+                         NUL}));
   const std::string svg = dir.read("old.svg");
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_NE(svg.find("Probabilities of the basis states of 2 ⊗ 2"), std::string::npos);
@@ -154,8 +155,8 @@ TEST(GateLibrary, EveryGateIsUnitaryWithExactEntries) {
   }
   // H(1,1) = -√½; T·T = S; Y·X = -iZ; CNOT maps |10⟩ to |11⟩ (control on the
   // left); Toffoli maps |110⟩ to |111⟩.
-  for (const char* entry : {"get H) 1 1", "mult (get T) (get T)) 1 1", "mult (get Y) (get X)) 0 0",
-                            "get CNOT) 3 2", "get Toffoli) 7 6"}) {
+  for (const char* entry :
+       {"get H) 1 1", "mult (get T) (get T)) 1 1", "mult (get Y) (get X)) 0 0", "get CNOT) 3 2", "get Toffoli) 7 6"}) {
     lines.push_back(std::string("get_element (") + entry);
   }
   for (const char* value : {"-0.707107 + 0i", "0 + 1i", "0 + -1i", "1 + 0i", "1 + 0i"}) {

@@ -24,8 +24,9 @@ void extensionPlotFile(Call& call) {
   std::vector<ChartBar> bars;
   for (size_t o : shown.outcomes) bars.push_back({reg.ket(o), p(o)});
 
-  ChartText text{(reg.bySubsystem ? "Outcome probabilities of " : "Probabilities of the basis states of ") + reg.shape(),
-                 "", reg.bySubsystem ? "outcome" : "basis state"};
+  ChartText text{
+      (reg.bySubsystem ? "Outcome probabilities of " : "Probabilities of the basis states of ") + reg.shape(), "",
+      reg.bySubsystem ? "outcome" : "basis state"};
   if (bars.empty()) text.note = "every probability is 0";
   if (shown.hidden > 0) {
     text.note = "the " + decimal(static_cast<int64_t>(bars.size())) + " most probable of " +

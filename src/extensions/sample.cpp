@@ -47,7 +47,8 @@ void extensionSample(Call& call) {
   std::vector<double> cumulative(reg.outcomeCount());
   double total = 0.0;
   for (size_t o = 0; o < cumulative.size(); ++o) cumulative[o] = (total += p(o));
-  if (!(total > 0.0 && std::isfinite(total))) return call.syntaxError("; probabilities do not add up to a positive number");
+  if (!(total > 0.0 && std::isfinite(total)))
+    return call.syntaxError("; probabilities do not add up to a positive number");
   for (double& c : cumulative) c /= total;
 
   std::vector<double> counts(cumulative.size(), 0.0);

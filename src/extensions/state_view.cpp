@@ -37,7 +37,8 @@ std::string Register::ket(size_t outcome) const {
   if (bySubsystem || (!hasSystem && !isPowerOfTwo(outcomeCount()))) {
     digits = decimal(static_cast<int64_t>(outcome));
   } else if (!hasSystem) {
-    for (size_t bit = outcomeCount(); bit > 1; bit /= 2, outcome /= 2) digits.insert(digits.begin(), static_cast<char>('0' + outcome % 2));
+    for (size_t bit = outcomeCount(); bit > 1; bit /= 2, outcome /= 2)
+      digits.insert(digits.begin(), static_cast<char>('0' + outcome % 2));
   } else {
     // Subsystem 0 is the most significant digit of the basis number.
     const bool wide = std::any_of(dims.begin(), dims.end(), [](int32_t d) { return d > 10; });

@@ -67,8 +67,7 @@ struct Shown {
   size_t hidden = 0;          // accepted outcomes left out
   double hiddenWeight = 0.0;  // their weight added up
 };
-Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
-                  const std::function<bool(size_t)>& isTerm);
+Shown chooseShown(size_t count, const std::function<double(size_t)>& weight, const std::function<bool(size_t)>& isTerm);
 
 // Pads [text] with spaces on the right to [width] columns (a ket's closing
 // bracket counts as one column).

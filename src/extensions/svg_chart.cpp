@@ -9,24 +9,27 @@
 namespace {
 
 // Layout in pixels.
-constexpr double kLeft = 80;         // room for the tick labels and the axis title
+constexpr double kLeft = 80;  // room for the tick labels and the axis title
 constexpr double kRight = 30;
 constexpr double kTop = 70;          // title and note
 constexpr double kPlotHeight = 300;  // 100 %
 constexpr double kBottom = 110;      // labels, possibly turned, and the axis title
 constexpr double kMinPlotWidth = 360;
-constexpr size_t kUpright = 16;      // up to this many bars labels stay upright
+constexpr size_t kUpright = 16;  // up to this many bars labels stay upright
 constexpr const char* kBarColour = "#3b6fc4";
 
 std::string num(double x) { return formatDouble(x); }
 
+// [text] with the characters XML reserves written as entities.
 std::string escaped(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else out += c;
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
   }
   return out;
 }
@@ -48,8 +51,8 @@ std::string barChartSvg(const ChartText& text, const std::vector<ChartBar>& bars
       << "\" viewBox=\"0 0 " << num(width) << " " << num(height) << "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       << "<title>" << escaped(text.title) << "</title>\n"
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-      << "<text x=\"" << num(width / 2) << "\" y=\"28\" text-anchor=\"middle\" font-size=\"16\">"
-      << escaped(text.title) << "</text>\n";
+      << "<text x=\"" << num(width / 2) << "\" y=\"28\" text-anchor=\"middle\" font-size=\"16\">" << escaped(text.title)
+      << "</text>\n";
   if (!text.note.empty()) {
     svg << "<text x=\"" << num(width / 2) << "\" y=\"48\" text-anchor=\"middle\" fill=\"#555\">" << escaped(text.note)
         << "</text>\n";
@@ -76,12 +79,13 @@ std::string barChartSvg(const ChartText& text, const std::vector<ChartBar>& bars
           << "<text x=\"" << num(centre) << "\" y=\"" << num(base + 18) << "\" text-anchor=\"middle\">"
           << escaped(bar.label) << "</text>\n";
     } else {
-      svg << "<text x=\"" << num(centre + 4) << "\" y=\"" << num(base + 8) << "\" text-anchor=\"end\" transform=\"rotate(-90 "
-          << num(centre + 4) << " " << num(base + 8) << ")\">" << escaped(bar.label) << "</text>\n";
+      svg << "<text x=\"" << num(centre + 4) << "\" y=\"" << num(base + 8)
+          << "\" text-anchor=\"end\" transform=\"rotate(-90 " << num(centre + 4) << " " << num(base + 8) << ")\">"
+          << escaped(bar.label) << "</text>\n";
     }
   }
-  svg << "<line class=\"axis\" x1=\"" << num(kLeft) << "\" y1=\"" << num(kTop) << "\" x2=\"" << num(kLeft)
-      << "\" y2=\"" << num(base) << "\" stroke=\"black\"/>\n"
+  svg << "<line class=\"axis\" x1=\"" << num(kLeft) << "\" y1=\"" << num(kTop) << "\" x2=\"" << num(kLeft) << "\" y2=\""
+      << num(base) << "\" stroke=\"black\"/>\n"
       << "<line class=\"axis\" x1=\"" << num(kLeft) << "\" y1=\"" << num(base) << "\" x2=\"" << num(kLeft + plotWidth)
       << "\" y2=\"" << num(base) << "\" stroke=\"black\"/>\n"
       << "<text x=\"20\" y=\"" << num(kTop + kPlotHeight / 2) << "\" text-anchor=\"middle\" transform=\"rotate(-90 20 "
