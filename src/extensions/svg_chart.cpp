@@ -11,9 +11,10 @@ namespace {
 // Layout in pixels.
 constexpr double kLeft = 80;  // room for the tick labels and the axis title
 constexpr double kRight = 30;
-constexpr double kTop = 70;          // title and note
-constexpr double kPlotHeight = 300;  // 100 %
-constexpr double kBottom = 110;      // labels, possibly turned, and the axis title
+constexpr double kTop = 70;            // title and note
+constexpr double kPlotHeight = 300;    // 100 %
+constexpr double kBottom = 60;         // upright labels and the axis title
+constexpr double kBottomTurned = 110;  // turned labels and the axis title
 constexpr double kMinPlotWidth = 360;
 constexpr size_t kUpright = 16;  // up to this many bars labels stay upright
 constexpr const char* kBarColour = "#3b6fc4";
@@ -38,11 +39,11 @@ std::string escaped(const std::string& text) {
 
 std::string barChartSvg(const ChartText& text, const std::vector<ChartBar>& bars) {
   const bool upright = bars.size() <= kUpright;
-  const double slotWanted = upright ? 56 : 18;
+  const double slotWanted = upright ? 72 : 18;
   const double plotWidth = std::max(kMinPlotWidth, slotWanted * static_cast<double>(bars.size()));
   const double slot = bars.empty() ? plotWidth : plotWidth / static_cast<double>(bars.size());
   const double width = kLeft + plotWidth + kRight;
-  const double height = kTop + kPlotHeight + kBottom;
+  const double height = kTop + kPlotHeight + (upright ? kBottom : kBottomTurned);
   const double base = kTop + kPlotHeight;
 
   std::ostringstream svg;
@@ -74,8 +75,8 @@ std::string barChartSvg(const ChartText& text, const std::vector<ChartBar>& bars
         << num(slot * 0.7) << "\" height=\"" << num(base - top) << "\" fill=\"" << kBarColour << "\"><title>"
         << escaped(bar.label) << ": " << value << "</title></rect>\n";
     if (upright) {
-      svg << "<text x=\"" << num(centre) << "\" y=\"" << num(top - 5) << "\" text-anchor=\"middle\">" << value
-          << "</text>\n"
+      svg << "<text x=\"" << num(centre) << "\" y=\"" << num(top - 5) << "\" text-anchor=\"middle\" font-size=\"10\">"
+          << value << "</text>\n"
           << "<text x=\"" << num(centre) << "\" y=\"" << num(base + 18) << "\" text-anchor=\"middle\">"
           << escaped(bar.label) << "</text>\n";
     } else {
