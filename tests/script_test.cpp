@@ -1,15 +1,21 @@
-// Script files run with `file`, and `help` over the extension registry.
+// Script files run with `file`, `help` over the extension registry, `!help`
+// over the keyword synopses, and the record of reported diagnostics.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <sstream>
 
+#include "builtins/keyword_help.h"
+#include "interp/builtin.h"
 #include "interp/file_access.h"
 #include "interp/interpreter.h"
 #include "shell/shell.h"
 #include "transcript.h"
 #include "value/console.h"
+#include "value/diagnostics.h"
 
 namespace {
 
@@ -160,4 +166,65 @@ TEST(Help, RegisteredExtensionAnswersHelpAndItsKeyword) {
   interp.extensions.push_back(std::make_unique<GreetCommand>());
   EXPECT_EQ(runLines(interp, {"help greet", "help Greet", "greet 1"}),
             "greet: says hello\n" + NUL + NUL + "string temp = hello\n\n");
+}
+
+TEST(Help, EveryKeywordHasOneSynopsisInAGroupAndItsExamplePrintsWhatItShows) {
+  std::map<std::string, int> described;
+  for (const KeywordHelp& entry : keywordHelpTable()) {
+    EXPECT_NE(std::find_if(keywordGroups().begin(), keywordGroups().end(),
+                           [&](const char* g) { return std::string(g) == entry.group; }),
+              keywordGroups().end())
+        << entry.keyword;
+    ++described[entry.keyword];
+    std::istringstream aliases(entry.aliases);
+    for (std::string alias; aliases >> alias;) ++described[alias];
+  }
+  EXPECT_EQ(described.size(), builtinTable().size());
+  for (const BuiltinEntry& keyword : builtinTable()) EXPECT_EQ(described[keyword.keyword], 1) << keyword.keyword;
+
+  for (const KeywordHelp& entry : keywordHelpTable()) {
+    ScratchDir dir;
+    std::filesystem::create_directory_symlink(std::string(DOVEX_SOURCE_DIR) + "/examples", dir.path() + "/examples");
+    EXPECT_EQ(transcript({entry.example}).substr(0, P.size() + std::string(entry.printed).size()),
+              P + entry.printed)
+        << entry.keyword;
+  }
+}
+
+TEST(Help, BangHelpListsKeywordsAndExtensionsAndDescribesEither) {
+  Interpreter interp;
+  interp.extensions.push_back(nullptr);
+  interp.extensions.push_back(std::make_unique<GreetCommand>());
+  const std::string index = runLines(interp, {"!help"});
+  for (const BuiltinEntry& keyword : builtinTable()) {
+    EXPECT_NE(index.find(" " + std::string(keyword.keyword)), std::string::npos) << keyword.keyword;
+  }
+  EXPECT_NE(index.find("Extension commands: greet\n"), std::string::npos) << index;
+  EXPECT_EQ(runLines(interp, {"!help greet"}), "greet: says hello\n\n\n");
+  const std::string synopsis = runLines(interp, {"!help =="});
+  EXPECT_EQ(synopsis.rfind("comp.eq A B\n  also written: ==\n", 0), 0u) << synopsis;
+  clearDiagnostics();
+  runLines(interp, {"!help", "!help add", "!help greet"});
+  EXPECT_FALSE(diagnosticReported());
+  EXPECT_EQ(runLines(interp, {"!help nosuch"}), "No keyword or extension command 'nosuch'; !help lists them.\n\n\n");
+  EXPECT_TRUE(diagnosticReported());
+}
+
+TEST(Diagnostics, EveryKindOfReportMarksTheRunAndOrdinaryOutputDoesNot) {
+  ScratchDir dir;
+  for (const char* line :
+       {"nosuchkeyword 1", "add 1 2.0", "gate cnot 0 0 1", "rand 0", "new space temp 2", "comp.lt 1 1.0",
+        "comp.lt abc abc", "cnorm (matrix 2 2 zero)", "while 1.0 (nop 0)", "new space s 0", "new matrix m 0 1",
+        "file missing.txt", "new_file nodir/x.csv", "print_file /dev/full 1", "get_element (matrix 1 1 zero) 3 3",
+        "matrix 1 1 5", "if 1 (integer 2.5) 0", "integer 2.5", "random_int 5 1"}) {
+    clearDiagnostics();
+    transcript({line});
+    EXPECT_TRUE(diagnosticReported()) << line;
+  }
+  for (const char* line : {"print 5", "vector 1 2", "begin (new space q 2) (new system s 1 q) (partial_measure "
+                           "(get q.ket.0) (get s) 0)", "help nothing", "if 0 1 2", "user.input x", "!state"}) {
+    clearDiagnostics();
+    transcript({line});
+    EXPECT_FALSE(diagnosticReported()) << line;
+  }
 }

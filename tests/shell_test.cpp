@@ -1,9 +1,13 @@
-// The console dialogue: exit forms, shell commands, the echo, line limits.
+// The console dialogue: exit forms, shell commands, the echo, line limits,
+// the history file.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "shell/history_file.h"
 #include "transcript.h"
 
 TEST(Shell, ExitOnlyWhenTheLineIsExactlyExit) {
@@ -67,4 +71,31 @@ TEST(Shell, BinaryPrintsBannerAndEndsAtEndOfInput) {
   const size_t afterNotice = out.find('\n', notice) + 1;
   EXPECT_GT(afterNotice - notice, 1u);
   EXPECT_EQ(out.substr(afterNotice), "\n" + P + "integer temp = 1\n\n" + P);
+}
+
+TEST(HistoryFile, KeepsTheLastLinesAndNeverWritesThroughALink) {
+  ScratchDir dir;
+  std::string lines;
+  for (int i = 1; i <= 1500; ++i) lines += std::to_string(i) + "\n";
+  dir.write("history", lines);
+  HistoryFile history(dir.path() + "/history");
+  const std::vector<std::string> kept = history.load();
+  ASSERT_EQ(kept.size(), 1000u);
+  EXPECT_EQ(kept.front(), "501");
+  EXPECT_EQ(kept.back(), "1500");
+  history.append("add 1 2");
+  EXPECT_EQ(dir.read("history"), lines.substr(lines.find("\n501\n") + 1) + "add 1 2\n");
+
+  dir.write("other", lines);
+  std::filesystem::create_symlink(dir.path() + "/other", dir.path() + "/linked");
+  HistoryFile linked(dir.path() + "/linked");
+  EXPECT_TRUE(linked.load().empty());
+  linked.append("add 1 2");
+  EXPECT_EQ(dir.read("other"), lines);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.path() + "/linked"));
+
+  HistoryFile fresh(dir.path() + "/new");
+  EXPECT_TRUE(fresh.load().empty());
+  fresh.append("x");
+  EXPECT_EQ(dir.read("new"), "x\n");
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Drives the interpreter in a real terminal (tmux): line editing, history,
-keyword completion, and breaking loops with a key and with Ctrl-C.
+keyword completion, pasted lines, breaking loops with a key and with Ctrl-C,
+a history file that is a symbolic link, and output redirected to a file.
 
 Usage: terminal_test.py PATH/TO/dovex
 """
@@ -36,6 +37,66 @@ def keys(*k):
     tmux("send-keys", "-t", SESSION, *k)
 
 
+def wait_until(ready, what, timeout=10.0):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if ready():
+            return
+        time.sleep(0.05)
+    raise AssertionError("never saw %s; the screen:\n%s" % (what, screen()))
+
+
+def short_session(command, lines, expect, ready=None):
+    """Runs [command] in a fresh tmux session, waits until [ready]() (the
+    prompt on the screen by default), types [lines] and waits for [expect]
+    on the screen; the session ends with "exit"."""
+    tmux("new-session", "-d", "-s", SESSION, "-x", "100", "-y", "50", command)
+    try:
+        wait_until(ready or (lambda: "Dovex >" in screen()), "the first prompt")
+        for line in lines:
+            keys(line, "Enter")
+        wait_for(expect)
+        keys("exit", "Enter")
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            if subprocess.run(["tmux", "has-session", "-t", SESSION], capture_output=True).returncode != 0:
+                return
+            time.sleep(0.05)
+        raise AssertionError("the session did not end:\n" + screen())
+    finally:
+        subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
+
+
+def linked_history(home):
+    """A history file that is a symbolic link is never followed: the file it
+    points to keeps every line, and the session runs as usual."""
+    other = os.path.join(home, "other")
+    with open(other, "w") as f:
+        f.write("".join("%d\n" % i for i in range(1, 2001)))
+    history = os.path.join(home, ".dovex_history")
+    os.remove(history)
+    os.symlink(other, history)
+    short_session("env HOME=%s %s" % (home, BINARY), ["add 2 2"], "integer temp = 4")
+    with open(other) as f:
+        assert f.read().splitlines() == [str(i) for i in range(1, 2001)], "the linked file changed"
+    assert os.path.islink(history)
+
+
+def redirected_output(home):
+    """With the output redirected to a file, lines are read plainly: the file
+    gets the prompts and the echo, and no editing codes or typed lines."""
+    out = os.path.join(home, "out.txt")
+    def written():
+        with open(out) as f:
+            return f.read()
+
+    short_session("sh -c 'env HOME=%s %s > %s'" % (home, BINARY, out), ["add 5 6"], "add 5 6",
+                  ready=lambda: os.path.exists(out) and "Dovex >" in written())
+    text = written()
+    assert "\x1b" not in text and "add 5 6" not in text, repr(text)
+    assert text.endswith("Dovex > integer temp = 11\n\nDovex > "), repr(text)
+
+
 def main():
     home = tempfile.mkdtemp(prefix="dovex-home-")
     try:
@@ -51,6 +112,11 @@ def main():
             # History: the previous line comes back with Up.
             keys("Up", "Enter")
             wait_for("integer temp = 3", count=2)
+            # Two lines pasted at once both run, in order.
+            tmux("set-buffer", "-b", "two", "add 10 20\nadd 30 40\n")
+            tmux("paste-buffer", "-p", "-d", "-b", "two", "-t", SESSION)
+            wait_for("integer temp = 70")
+            assert screen().index("integer temp = 30") < screen().index("integer temp = 70"), screen()
             # Completion: "rowS" completes to the keyword rowSize.
             keys("rowS", "Tab")
             keys(" (matrix 3 2 zero)", "Enter")
@@ -103,6 +169,8 @@ def main():
         assert "half typed" not in history, history
         print(final)
         print("history:", history)
+        linked_history(home)
+        redirected_output(home)
         print("terminal test passed")
     finally:
         shutil.rmtree(home, ignore_errors=True)

@@ -93,7 +93,7 @@ void guarded(const Call& call, Body body) {
   try {
     body();
   } catch (const ScriptError& e) {
-    call.out() << "Syntax error '" << call.text << "': " << e.what() << "\n";
+    call.report() << "Syntax error '" << call.text << "': " << e.what() << "\n";
   }
 }
 

@@ -13,7 +13,7 @@ void compare(Call& call, Relation holds) {
   const Object a = call.arg(1);
   const Object b = call.arg(2);
   if (a.type != b.type) {
-    call.out() << "Cannot compare different types; '" << call.text << "'\n";
+    call.report() << "Cannot compare different types; '" << call.text << "'\n";
     return;
   }
   if (a.is(ValueType::Integer)) {
@@ -21,7 +21,7 @@ void compare(Call& call, Relation holds) {
   } else if (a.is(ValueType::Double)) {
     call.result.setInteger(holds(a.getDouble(), b.getDouble()) ? 1 : 0);
   } else {
-    call.out() << "Cannot compare these types; '" << call.text << "'\n";
+    call.report() << "Cannot compare these types; '" << call.text << "'\n";
   }
 }
 

@@ -24,7 +24,7 @@ std::ofstream openResultFile(const Call& call, const std::string& name, std::ios
 void closeResultFile(std::ofstream& file, const std::string& name) {
   file.close();
   // A full disk would otherwise lose the text without a word.
-  if (file.fail()) console() << "Cannot write file '" << name << "'\n";
+  if (file.fail()) diagnostic() << "Cannot write file '" << name << "'\n";
 }
 
 void builtinPrint(Call& call) {

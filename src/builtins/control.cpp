@@ -25,7 +25,7 @@ void builtinWhile(Call& call) {
     Object scratch;
     call.evalStatement(1, scratch);
     if (!scratch.is(ValueType::Integer) || !scratch.hasPayload()) {
-      call.out() << "Syntax error; condition of while loop not integer\n";
+      call.report() << "Syntax error; condition of while loop not integer\n";
       return;
     }
     if (scratch.getInteger() == 0) return;

@@ -14,7 +14,7 @@ constexpr double kTwoPi = 6.283185307179586;
 
 // `gate` opens its messages with a capital E, unlike the other keywords.
 void gateError(const Call& call, const char* reason) {
-  call.out() << "Syntax Error '" << call.text << "'; " << reason << "\n";
+  call.report() << "Syntax Error '" << call.text << "'; " << reason << "\n";
 }
 
 // The bit a qubit index stands for: a negative index weighs like bit 0.
@@ -182,7 +182,7 @@ void builtinMatrix(Call& call) {
       try {
         value = element.getComplex();
       } catch (const ScriptError& e) {
-        call.out() << e.what() << "\n";
+        call.report() << e.what() << "\n";
         return;
       }
       m.setElement(i, j, value);

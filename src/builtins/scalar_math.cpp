@@ -78,7 +78,7 @@ void builtinRand(Call& call) {
   const Object range = call.arg(1);
   const int32_t n = range.getInteger();
   if (n <= 0) {
-    call.out() << "Syntax Error '" << call.text << "'; maxRange <= 0\n";
+    call.report() << "Syntax Error '" << call.text << "'; maxRange <= 0\n";
     return;
   }
   call.result.setInteger(std::rand() % n);
@@ -239,7 +239,7 @@ void builtinCnorm(Call& call) {
   if (v.is(ValueType::Matrix)) {
     const Matrix& m = v.getMatrix();
     if (int64_t{m.rows} * m.cols != 1) {
-      call.out() << "Matrix not size 1 in cnorm; '" << call.text << "'\n";
+      call.report() << "Matrix not size 1 in cnorm; '" << call.text << "'\n";
       return;
     }
     z = m(0, 0);

@@ -6,13 +6,13 @@ void newSpace(Call& call, const std::string& name) {
   const Object dimension = call.arg(3);
   const int32_t d = dimension.getInteger();
   if (d < 1) {
-    call.out() << "Syntax error - dim <= 0\n";
+    call.report() << "Syntax error - dim <= 0\n";
     return;
   }
   // A space of dimension d holds 2d matrices of d elements: 2·d² elements in
   // all must fit the one budget of a matrix value (d ≤ 8192).
   if (!fitsElementBudget(int64_t{2} * d, d)) {
-    call.out() << "Syntax error - dim too large\n";
+    call.report() << "Syntax error - dim too large\n";
     return;
   }
   for (int32_t k = 0; k < d; ++k) {
@@ -49,7 +49,7 @@ void newMatrix(Call& call, const std::string& name) {
   const int32_t rows = rowsValue.getInteger();
   const int32_t cols = colsValue.getInteger();
   if (rows < 1 || cols < 1 || !fitsElementBudget(rows, cols)) {
-    call.out() << "Syntax error create matrix\n";
+    call.report() << "Syntax error create matrix\n";
     return;
   }
   Matrix m;

@@ -10,7 +10,7 @@ void builtinNew(Call& call) {
   // temp is the name of every anonymous result: a variable of that name
   // would be indistinguishable from one.
   if (name == "temp") {
-    call.out() << "Illegal name 'temp'; on line '" << call.text << "'\n";
+    call.report() << "Illegal name 'temp'; on line '" << call.text << "'\n";
     return;
   }
   if (kindWord == "space") {

@@ -10,6 +10,7 @@
 #include "interp/interpreter.h"
 #include "interp/tokenizer.h"
 #include "value/console.h"
+#include "value/diagnostics.h"
 #include "value/object.h"
 
 // One evaluation of a multi-token expression, as seen by its keyword.
@@ -42,6 +43,9 @@ struct Call {
   void syntaxError(std::string_view reason) const;
   // The interpreter's standard output.
   std::ostream& out() const { return console(); }
+  // Standard output for a diagnostic of this keyword (the run is marked as
+  // having reported one).
+  std::ostream& report() const { return diagnostic(); }
 };
 
 // The shape of every built-in keyword.

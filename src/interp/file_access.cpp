@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "value/console.h"
+#include "value/diagnostics.h"
 
 namespace {
 
@@ -29,4 +29,4 @@ bool mayOpenPath(const Interpreter& interp, const std::string& path) {
   return interp.fileRoot.empty() || resolvesInside(interp.fileRoot, path);
 }
 
-void reportCannotOpen(const std::string& path) { console() << "Cannot open file '" << path << "'\n"; }
+void reportCannotOpen(const std::string& path) { diagnostic() << "Cannot open file '" << path << "'\n"; }

@@ -108,7 +108,7 @@ void Call::evalStatement(size_t i, Object& into) const {
 }
 
 void Call::syntaxError(std::string_view reason) const {
-  out() << "Syntax error '" << text << "'" << reason << "\n";
+  report() << "Syntax error '" << text << "'" << reason << "\n";
 }
 
 namespace {

@@ -26,11 +26,14 @@ ScriptRead readScriptFile(const std::string& path, std::string& script) {
   struct stat info {};
   if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) return ScriptRead::CannotOpen;
   if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxScriptBytes) return ScriptRead::TooLarge;
+  return readScript(file.get(), script);
+}
 
+ScriptRead readScript(std::FILE* file, std::string& script) {
   bool lineStart = false;
   size_t total = 0;
   char buffer[1 << 14];
-  while (const size_t n = std::fread(buffer, 1, sizeof buffer, file.get())) {
+  while (const size_t n = std::fread(buffer, 1, sizeof buffer, file)) {
     total += n;
     if (total > kMaxScriptBytes) return ScriptRead::TooLarge;
     for (size_t i = 0; i < n; ++i) {
@@ -48,7 +51,6 @@ ScriptRead readScriptFile(const std::string& path, std::string& script) {
   }
   // A read that fails part-way (a directory on some systems, a device
   // error) runs nothing rather than half a script.
-  if (std::ferror(file.get())) return ScriptRead::CannotOpen;
+  if (std::ferror(file)) return ScriptRead::CannotOpen;
   return ScriptRead::Done;
 }
-

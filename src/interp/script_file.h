@@ -1,6 +1,7 @@
 // Reading a script file: the text that `file` and the command line run.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 enum class ScriptRead { Done, CannotOpen, TooLarge };
@@ -10,3 +11,7 @@ enum class ScriptRead { Done, CannotOpen, TooLarge };
 // again before the script runs, so a script that runs itself holds no file
 // open per level.
 ScriptRead readScriptFile(const std::string& path, std::string& script);
+
+// Reads a script from the open stream [file] (standard input for the command
+// line) by the same rule, to its end.
+ScriptRead readScript(std::FILE* file, std::string& script);

@@ -1,10 +1,13 @@
 #include "shell/shell.h"
 
+#include <functional>
 #include <new>
 #include <ostream>
 
+#include "builtins/keyword_help.h"
 #include "interp/tokenizer.h"
 #include "value/console.h"
+#include "value/diagnostics.h"
 #include "value/error.h"
 #include "value/printer.h"
 
@@ -18,6 +21,16 @@ void listState(const Interpreter& interp) {
 
 namespace {
 
+// "!help" alone lists the keywords and extension commands; "!help WORD"
+// describes one.
+void showHelp(Interpreter& interp, const std::string& word) {
+  if (word.empty()) {
+    printHelpIndex(interp, console());
+  } else if (!printHelpFor(interp, word, console())) {
+    diagnostic() << "No keyword or extension command '" << word << "'; !help lists them.\n";
+  }
+}
+
 // Lines that start with "!" are shell commands; only the first word counts.
 // Returns false for "!exit".
 bool runShellCommand(Interpreter& interp, const std::string& line) {
@@ -30,15 +43,17 @@ bool runShellCommand(Interpreter& interp, const std::string& line) {
     listState(interp);
   } else if (word == "!clear") {
     interp.globals.clear();
+  } else if (word == "!help") {
+    showHelp(interp, command.token(1));
   }
   console() << "\n\n";
   return true;
 }
 
-// Evaluates a tidied copy of [line] into [result]; thrown messages are
-// reported here. The console is told when the line starts and ends, however
+// Runs [body], one evaluation of the console, reporting the messages it
+// throws. The console is told when the evaluation starts and ends, however
 // it ends, so a terminal is always back in line mode for the next prompt.
-void evaluateLine(Interpreter& interp, std::string line, Object& result) {
+void runReported(Interpreter& interp, const std::function<void()>& body) {
   struct RunGuard {
     ConsoleInput* input;
     explicit RunGuard(ConsoleInput* in) : input(in) {
@@ -50,19 +65,25 @@ void evaluateLine(Interpreter& interp, std::string line, Object& result) {
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
   } running(interp.input());
-  std::ostream& out = console();
   try {
-    normalizeSpacing(line);
-    interp.evaluate(line, interp.globals, result, false, true);
+    body();
   } catch (const ScriptError& e) {
-    out << "Error: " << e.what() << "\n";
+    diagnostic() << "Error: " << e.what() << "\n";
   } catch (const std::bad_alloc&) {
-    out << "Error: out of memory\n";
+    diagnostic() << "Error: out of memory\n";
   } catch (const std::exception& e) {
     // Nothing else should reach here; if something does, the session and
     // its globals are worth more than the line that failed.
-    out << "Error: " << e.what() << "\n";
+    diagnostic() << "Error: " << e.what() << "\n";
   }
+}
+
+// Evaluates a tidied copy of [line] into [result].
+void evaluateLine(Interpreter& interp, std::string line, Object& result) {
+  runReported(interp, [&] {
+    normalizeSpacing(line);
+    interp.evaluate(line, interp.globals, result, false, true);
+  });
 }
 
 }  // namespace
@@ -70,7 +91,7 @@ void evaluateLine(Interpreter& interp, std::string line, Object& result) {
 bool handleLine(Interpreter& interp, std::string line, Object& result) {
   std::ostream& out = console();
   if (line.size() > kMaxLineLength) {
-    out << "Error: line too long\n\n";
+    diagnostic() << "Error: line too long\n\n";
     return true;
   }
   // The line is C text to the language: a NUL byte ends it.
@@ -84,10 +105,12 @@ bool handleLine(Interpreter& interp, std::string line, Object& result) {
   return true;
 }
 
-void runPromptLoop(Interpreter& interp, ConsoleInput& input) {
+void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
   std::ostream& out = console();
-  out << kTitle << " (" << kShortName << ") v." << kVersion << "\n"
-      << "Copyright (c) the " << kShortName << " developers; free to use, study and share.\n\n";
+  if (banner) {
+    out << kTitle << " (" << kShortName << ") v." << kVersion << "\n"
+        << "Copyright (c) the " << kShortName << " developers; free to use, study and share.\n\n";
+  }
   // One result record serves every line. Only its value is dropped between
   // lines; its name and type stay until something writes it again.
   Object result;
@@ -98,4 +121,17 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input) {
     if (!handleLine(interp, std::move(*line), result)) break;
   }
   out.flush();
+}
+
+void runScript(Interpreter& interp, std::string script) {
+  Object result;
+  runReported(interp, [&] {
+    normalizeSpacing(script);
+    // Evaluated as `file` evaluates it: one statement of an evaluation whose
+    // scope is a snapshot of the globals, so variables the script creates
+    // without `global` live in that scope.
+    Scope fileScope(interp.globals, 0);
+    interp.evaluate(script, fileScope, result, false, false);
+  });
+  console().flush();
 }

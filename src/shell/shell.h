@@ -11,9 +11,13 @@ inline constexpr const char* kPrompt = "Dovex > ";
 // Longest input line the prompt accepts.
 inline constexpr size_t kMaxLineLength = 2045;
 
-// Prints the banner, then reads, evaluates and echoes lines from [input]
-// until "exit", "!exit" or end of input.
-void runPromptLoop(Interpreter& interp, ConsoleInput& input);
+// Prints the banner (unless [banner] is false), then reads, evaluates and
+// echoes lines from [input] until "exit", "!exit" or end of input.
+void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner = true);
+
+// Runs the text of a script file as `file` does (one expression), with no
+// prompt and no echo: only what the script prints is seen.
+void runScript(Interpreter& interp, std::string script);
 
 // Handles one raw input [line] the way the prompt does, echo included.
 // Returns false when the line ends the session.

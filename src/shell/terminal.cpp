@@ -112,7 +112,8 @@ std::string defaultHistoryPath() {
   return std::string(home) + "/.dovex_history";
 }
 
-TerminalConsole::TerminalConsole(std::string historyPath) : historyPath_(std::move(historyPath)) {
+TerminalConsole::TerminalConsole(std::string historyPath, bool lineEditing)
+    : history_(lineEditing ? std::move(historyPath) : std::string()), lineEditing_(lineEditing) {
   haveCookedMode = tcgetattr(STDIN_FILENO, &cookedMode) == 0;
   struct sigaction action {};
   action.sa_handler = onInterrupt;
@@ -120,16 +121,16 @@ TerminalConsole::TerminalConsole(std::string historyPath) : historyPath_(std::mo
   action.sa_flags = 0;  // no SA_RESTART: a read waiting at the prompt must wake up
   sigaction(SIGINT, &action, nullptr);
 #ifdef DOVEX_HAVE_READLINE
+  if (!lineEditing_) return;
   rl_catch_signals = 0;
   rl_catch_sigwinch = 1;
   rl_readline_name = "dovex";
   rl_attempted_completion_function = completeKeyword;
   rl_basic_word_break_characters = const_cast<char*>(" \t\n(),\"");
+  // Pasted text arrives as typed keys, so every pasted line runs in turn.
+  rl_variable_bind("enable-bracketed-paste", "off");
   using_history();
-  if (!historyPath_.empty()) {
-    read_history(historyPath_.c_str());
-    history_truncate_file(historyPath_.c_str(), 1000);
-  }
+  for (const std::string& line : history_.load()) add_history(line.c_str());
 #endif
 }
 
@@ -140,11 +141,10 @@ TerminalConsole::~TerminalConsole() {
 
 void TerminalConsole::remember(const std::string& line) {
 #ifdef DOVEX_HAVE_READLINE
-  if (line.empty()) return;
+  if (!lineEditing_ || line.empty()) return;
   add_history(line.c_str());
-  if (historyPath_.empty()) return;
   // Appending line by line keeps the history even when the session is killed.
-  if (append_history(1, historyPath_.c_str()) != 0) write_history(historyPath_.c_str());
+  history_.append(line);
 #else
   (void)line;
 #endif
@@ -156,7 +156,7 @@ std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, 
   if (answering) setKeyMode(false);
   if (!answering) breakPending = 0;  // a fresh prompt clears a pending break
 #ifdef DOVEX_HAVE_READLINE
-  std::optional<std::string> line = readEdited(prompt);
+  std::optional<std::string> line = lineEditing_ ? readEdited(prompt) : readPlain(prompt);
 #else
   std::optional<std::string> line = readPlain(prompt);
 #endif

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "interp/console_io.h"
+#include "shell/history_file.h"
 
 class TerminalConsole : public ConsoleInput {
  public:
   // Takes over standard input (a terminal): loads the history from
   // [historyPath] (empty: no history file) and installs the Ctrl-C handler.
-  explicit TerminalConsole(std::string historyPath);
+  // Without [lineEditing] (the output is not the terminal) lines are read
+  // plainly, so no editing codes reach the output, and no history is kept.
+  TerminalConsole(std::string historyPath, bool lineEditing);
   ~TerminalConsole() override;
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
@@ -30,7 +33,8 @@ class TerminalConsole : public ConsoleInput {
   std::optional<std::string> readPlain(const std::string& prompt);
   void remember(const std::string& line);
 
-  std::string historyPath_;
+  HistoryFile history_;
+  bool lineEditing_;
   bool running_ = false;
 };
 

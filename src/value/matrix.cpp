@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "value/console.h"
+#include "value/diagnostics.h"
 #include "value/error.h"
 
 void keepLargeArraysOnHeap() {
@@ -24,7 +25,7 @@ bool fitsElementBudget(int64_t rows, int64_t cols) {
 namespace {
 
 [[noreturn]] void accessFailure(const Matrix& m, int32_t r, int32_t c) {
-  console() << "Error 5 (" << static_cast<const void*>(m.data.data()) << ", " << r << ", " << m.rows
+  diagnostic() << "Error 5 (" << static_cast<const void*>(m.data.data()) << ", " << r << ", " << m.rows
             << ", " << c << ", " << m.cols << ")\n";
   throw ScriptError("Error 1 in operator()");
 }

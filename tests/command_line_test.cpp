@@ -1,0 +1,117 @@
+// The real binary run from a command line: scripts from a file or from
+// standard input, one line with -e, seeds that repeat draws, and the exit
+// statuses a calling program relies on.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "transcript.h"
+
+namespace {
+
+struct Outcome {
+  std::string out;
+  std::string err;
+  int status;
+};
+
+// Runs the binary with [args] (shell words) in the current directory, with
+// [input] on standard input.
+Outcome run(const ScratchDir& dir, const std::string& args, const std::string& input = "") {
+  dir.write("stdin.txt", input);
+  const std::string command = std::string(DOVEX_BINARY) + " " + args + " <stdin.txt 2>stderr.txt";
+  FILE* pipe = popen(command.c_str(), "r");
+  Outcome r{"", "", -1};
+  if (!pipe) return r;
+  char buffer[4096];
+  while (const size_t n = fread(buffer, 1, sizeof buffer, pipe)) r.out.append(buffer, n);
+  const int status = pclose(pipe);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.err = dir.read("stderr.txt");
+  return r;
+}
+
+// What a session prints for "file [path]", without its prompts and the echo.
+std::string printedByFile(const std::string& path) {
+  std::string text = transcript({"file " + path});
+  text = text.substr(P.size());
+  const size_t echo = text.rfind("NULL\n\n");
+  return echo == std::string::npos ? text : text.substr(0, echo);
+}
+
+}  // namespace
+
+TEST(CommandLine, ScriptsRunAsFileRunsThemAndTheStatusTellsWhetherAnythingWasReported) {
+  ScratchDir dir;
+  const std::string clean = "begin\n  (new integer i)\n\t(set i 4)\n  (print (get i))\n(print_one_line done)";
+  dir.write("clean.txt", clean);
+  const Outcome fromFile = run(dir, "clean.txt");
+  EXPECT_EQ(fromFile.out, printedByFile("clean.txt"));
+  EXPECT_EQ(fromFile.out, "integer i = 4\ndone");
+  EXPECT_EQ(fromFile.status, 0);
+  const Outcome fromInput = run(dir, "-", clean);
+  EXPECT_EQ(fromInput.out, fromFile.out);
+  EXPECT_EQ(fromInput.status, 0);
+
+  // A printed diagnostic lets the script go on; a thrown message ends it.
+  // Either way the run failed.
+  dir.write("printed.txt", "begin\n(add 1 2.0)\n(print ok)");
+  const Outcome printed = run(dir, "printed.txt");
+  EXPECT_EQ(printed.out, printedByFile("printed.txt"));
+  EXPECT_NE(printed.out.find("string temp = ok"), std::string::npos);
+  EXPECT_EQ(printed.status, 1);
+  const Outcome thrown = run(dir, "-", "begin\n(integer 2.5)\n(print never)");
+  EXPECT_EQ(thrown.out, "Error: getString error - type is NULL or not string\n");
+  EXPECT_EQ(thrown.status, 1);
+  // Diagnostics caught inside the script count as well.
+  EXPECT_EQ(run(dir, "-", "if 1 (integer 2.5) 0").status, 1);
+  EXPECT_EQ(run(dir, "-", "file missing.txt").status, 1);
+}
+
+TEST(CommandLine, OneLineEchoesAsThePromptDoesWithoutBannerOrPrompt) {
+  ScratchDir dir;
+  EXPECT_EQ(run(dir, "-e 'add 1 2'").out, "integer temp = 3\n\n");
+  const Outcome failed = run(dir, "-c 'begin (new space temp 2) 5'");
+  EXPECT_EQ(failed.out, "Illegal name 'temp'; on line 'new space temp 2'\ninteger temp = 5\n\n");
+  EXPECT_EQ(failed.status, 1);
+  // A session keeps its banner (unless -q) and ends well whatever its lines reported.
+  const Outcome session = run(dir, "", "add 1 2.0\n");
+  EXPECT_EQ(session.out.rfind("Brivane (Dovex) v.0.81.4.13\n", 0), 0u);
+  EXPECT_EQ(session.status, 0);
+  EXPECT_EQ(run(dir, "-q", "5\n").out, P + "integer temp = 5\n\n" + P);
+  EXPECT_EQ(run(dir, "--version").out, "Brivane (Dovex) v.0.81.4.13\n");
+  EXPECT_EQ(run(dir, "--help").status, 0);
+}
+
+TEST(CommandLine, WrongCommandLinesAndUnreadableScriptsExitWithTwoAndSayWhy) {
+  ScratchDir dir;
+  dir.write("ok.txt", "5");
+  for (const char* args : {"missing.txt", ".", "--seed", "--seed -1", "--seed 4294967296", "--seed 12x", "--seed ''",
+                           "--bogus", "ok.txt ok.txt", "-e", "-e 5 ok.txt"}) {
+    const Outcome r = run(dir, args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.out, "") << args;
+    EXPECT_NE(r.err, "") << args;
+  }
+  EXPECT_EQ(run(dir, "--seed 4294967295 ok.txt").status, 0);
+  EXPECT_EQ(run(dir, "-- ok.txt").status, 0);
+}
+
+TEST(CommandLine, TheSameSeedRepeatsEveryDrawAndMeasurement) {
+  ScratchDir dir;
+  const std::string line =
+      "begin (new space q 2) (new system r 3 q q q) (new integer k) (print (rand 1000)) (print (randf 0.0 1.0)) "
+      "(print (random_int 1 100)) (print (measure (matrix 8 1 UFT) (get r) 0 k)) (print (get k)) "
+      "(measure_qbit (apply_op (get r) 1 (matrix 2 2 QFT) (tensor (get q.ket.0) (tensor (get q.ket.0) (get q.ket.0)))) "
+      "1 k) (get k)";
+  const Outcome first = run(dir, "--seed 12345 -e '" + line + "'");
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_EQ(run(dir, "--seed=12345 -e '" + line + "'").out, first.out);
+  // The seed is the C library's: the same draws as a session seeded so.
+  EXPECT_EQ(first.out, transcript({line}, 12345).substr(P.size()));
+  std::string others;
+  for (const char* seed : {"1", "2", "3"}) others += run(dir, std::string("--seed ") + seed + " -e '" + line + "'").out;
+  EXPECT_EQ(others.find(first.out), std::string::npos) << "other seeds, other draws";
+}
