@@ -1,7 +1,5 @@
 #include "shell/command_line.h"
 
-#include "shell/shell.h"
-
 namespace {
 
 // A seed is a decimal number that fits 32 bits unsigned: nothing else, no
@@ -100,8 +98,4 @@ std::string usageText() {
          "be read.\n"
          "\n"
          "At the prompt, !help lists the keywords and !help WORD describes one.\n";
-}
-
-std::string versionText() {
-  return std::string(kTitle) + " (" + kShortName + ") v." + kVersion + "\n";
 }

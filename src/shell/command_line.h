@@ -28,5 +28,3 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
 
 // The text --help prints.
 std::string usageText();
-// The line --version prints.
-std::string versionText();

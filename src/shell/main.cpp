@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.mode == CommandLine::Mode::Version) {
-    std::cout << versionText();
+    std::cout << titleLine();
     return 0;
   }
   keepLargeArraysOnHeap();

@@ -11,6 +11,8 @@
 #include "value/error.h"
 #include "value/printer.h"
 
+std::string titleLine() { return std::string(kTitle) + " (" + kShortName + ") v." + kVersion + "\n"; }
+
 void listState(const Interpreter& interp) {
   std::ostream& out = console();
   out << "State List:\n";
@@ -108,8 +110,7 @@ bool handleLine(Interpreter& interp, std::string line, Object& result) {
 void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
   std::ostream& out = console();
   if (banner) {
-    out << kTitle << " (" << kShortName << ") v." << kVersion << "\n"
-        << "Copyright (c) the " << kShortName << " developers; free to use, study and share.\n\n";
+    out << titleLine() << "Copyright (c) the " << kShortName << " developers; free to use, study and share.\n\n";
   }
   // One result record serves every line. Only its value is dropped between
   // lines; its name and type stay until something writes it again.

@@ -1,6 +1,8 @@
 // The console dialogue: banner, prompt loop, shell commands and the echo.
 #pragma once
 
+#include <string>
+
 #include "interp/console_io.h"
 #include "interp/interpreter.h"
 
@@ -8,6 +10,8 @@ inline constexpr const char* kTitle = "Brivane";
 inline constexpr const char* kShortName = "Dovex";
 inline constexpr const char* kVersion = "0.81.4.13";
 inline constexpr const char* kPrompt = "Dovex > ";
+// "Brivane (Dovex) v.0.81.4.13\n": the banner's first line and --version.
+std::string titleLine();
 // Longest input line the prompt accepts.
 inline constexpr size_t kMaxLineLength = 2045;
 
