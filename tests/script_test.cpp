@@ -200,7 +200,7 @@ TEST(Help, BangHelpListsKeywordsAndExtensionsAndDescribesEither) {
     EXPECT_NE(index.find(" " + std::string(keyword.keyword)), std::string::npos) << keyword.keyword;
   }
   EXPECT_NE(index.find("Extension commands: greet\n"), std::string::npos) << index;
-  EXPECT_EQ(runLines(interp, {"!help greet"}), "greet: says hello\n\n\n");
+  EXPECT_EQ(runLines(interp, {"!help  greet"}), "greet: says hello\n\n\n");
   const std::string synopsis = runLines(interp, {"!help =="});
   EXPECT_EQ(synopsis.rfind("comp.eq A B\n  also written: ==\n", 0), 0u) << synopsis;
   clearDiagnostics();

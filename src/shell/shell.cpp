@@ -3,6 +3,7 @@
 #include <functional>
 #include <new>
 #include <ostream>
+#include <sstream>
 
 #include "builtins/keyword_help.h"
 #include "interp/tokenizer.h"
@@ -46,7 +47,11 @@ bool runShellCommand(Interpreter& interp, const std::string& line) {
   } else if (word == "!clear") {
     interp.globals.clear();
   } else if (word == "!help") {
-    showHelp(interp, command.token(1));
+    // The word to describe is the next one, however many spaces come first.
+    std::istringstream words(line);
+    std::string bang, topic;
+    words >> bang >> topic;
+    showHelp(interp, topic);
   }
   console() << "\n\n";
   return true;
