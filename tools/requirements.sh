@@ -41,7 +41,7 @@ case "$mode" in
   check)
     echo "Missing for the build and tests: ${missing[*]}" >&2
     echo "On Debian or Ubuntu: sudo apt-get install ${missing[*]}" >&2
-    echo "(or run: sudo tools/requirements.sh install)" >&2
+    echo "(or: tools/requirements.sh install)" >&2
     exit 1
     ;;
   install)
