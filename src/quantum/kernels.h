@@ -10,6 +10,10 @@
 // added in the dense order. And a unit entry built from Kronecker products of
 // (1, 0) multiplies a value without changing anything but the sign of its
 // zero parts, which the sum starting at +0 then washes out.
+//
+// Every kernel polls the break flag (value/break_flag.h) between blocks of
+// work and, on a break, stops early and returns with its output incomplete;
+// its caller raises the break with throwIfBreak() before using the output.
 #pragma once
 
 #include <cstddef>
