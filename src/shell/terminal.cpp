@@ -70,6 +70,15 @@ void onInterrupt(int) {
   _exit(130);
 }
 
+// From here on Ctrl-C abandons the typed line. A [fresh] prompt (not an
+// answer to `user.input`) forgets a pending break, only now, so no late
+// Ctrl-C of the finished line can slip in and break the next one.
+void enterPrompt(bool fresh) {
+  interrupted = 0;
+  atPrompt = 1;
+  if (fresh) clearBreak();
+}
+
 void setKeyMode(bool singleKeys) {
   if (!haveCookedMode) return;
   termios mode = cookedMode;
@@ -178,7 +187,6 @@ std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, 
   std::cout.flush();
   const bool answering = running_;  // `user.input` reads while a line runs
   if (answering) setKeyMode(false);
-  if (!answering) clearBreak();  // a fresh prompt clears a pending break
 #ifdef DOVEX_HAVE_READLINE
   std::optional<std::string> line = readEdited(prompt);
 #else
@@ -195,8 +203,7 @@ std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, 
 std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt) {
   lineDone = false;
   completedLine.reset();
-  interrupted = 0;
-  atPrompt = 1;
+  enterPrompt(!running_);
   rl_callback_handler_install(prompt.c_str(), acceptLine);
   while (!lineDone) {
     fd_set ready;
@@ -227,8 +234,7 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
   std::cout << prompt;
   std::cout.flush();
   std::string line;
-  interrupted = 0;
-  atPrompt = 1;
+  enterPrompt(!running_);
   bool any = false;
   for (;;) {
     char c;
