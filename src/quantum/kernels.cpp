@@ -1,5 +1,6 @@
 #include "quantum/kernels.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "value/break_flag.h"
@@ -84,16 +85,16 @@ Placement placement(const std::vector<int32_t>& dims, int32_t k) {
   return Placement{false, dimensionProduct(dims, 0, dims.size()), 1};
 }
 
-// The identity of the whole system applied to [v]: every entry as the dense
-// product's sum forms it, +0 + e, which turns -0 into +0 and keeps every
-// other value, infinities and NaNs included, exactly as it is (a product
-// with the unit operator would turn inf into NaN through 0 · inf).
+// The identity of the whole system applied to [v]: an exact copy, -0,
+// infinities and NaNs included (a product with the widened identity would
+// turn inf into NaN through 0 · inf).
 void copyAsIdentity(const Matrix& v, Matrix& out) {
   out.setSize(v.rows, v.cols);
-  BreakPoll poll;
-  for (size_t i = 0; i < v.data.size(); ++i) {
-    if (poll.stopAfter(1)) return;  // Ctrl-C: stop; the caller raises the break
-    out.data[i] = Complex{0.0 + v.data[i].re, 0.0 + v.data[i].im};
+  const size_t count = v.data.size();
+  for (size_t first = 0; first < count; first += kBreakPollWork) {
+    if (breakRequested()) return;  // Ctrl-C: stop; the caller raises the break
+    const size_t last = std::min(count, first + kBreakPollWork);
+    std::copy(v.data.begin() + first, v.data.begin() + last, out.data.begin() + first);
   }
 }
 

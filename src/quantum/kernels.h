@@ -51,7 +51,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
 // system [dims]; a [k] outside the system copies [v] as the identity would.
 // [v] must have widenedShape(dims, k, g).cols rows, and [g] storage when [k]
-// is inside the system.
+// is inside the system. Outside the system [out] is an exact copy of [v].
 void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out);
 
 // The outcome probabilities p[0 .. dims[k]-1] of subsystem [k] of the state
