@@ -1,8 +1,11 @@
 #include "fuzz_support.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,10 +20,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr const char* kScratchPrefix = "dovex-fuzz-";
+
+// Removes what earlier runs that died (a crash, a timeout: no exit handlers
+// run) left in [base]: directories named for a process that is gone.
+void removeOrphanedScratch(const fs::path& base) {
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(base, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(kScratchPrefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + std::strlen(kScratchPrefix), nullptr, 10);
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    fs::remove_all(entry.path(), ec);
+  }
+}
+
 fs::path makeScratchParent() {
   // Memory-backed when the machine has it: the script target writes a file
   // for every input.
-  std::string pattern = fs::is_directory("/dev/shm") ? "/dev/shm/dovex-fuzz-XXXXXX" : "/tmp/dovex-fuzz-XXXXXX";
+  const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+  removeOrphanedScratch(base);
+  std::string pattern = (base / (kScratchPrefix + std::to_string(getpid()) + "-XXXXXX")).string();
   const char* made = mkdtemp(pattern.data());
   if (!made) std::abort();
   return fs::canonical(made);
@@ -29,7 +50,8 @@ fs::path makeScratchParent() {
 void removeScratchParent();
 
 // This process's directory for scratch directories, made on first use and
-// removed with everything in it when the process exits.
+// removed with everything in it when the process exits (or, after a crash,
+// by the next run).
 const fs::path& scratchParent() {
   static const fs::path path = makeScratchParent();
   // Registered once the path exists, so it runs before the path is destroyed.
