@@ -1,21 +1,23 @@
-// What both fuzz targets share: a fresh interpreter per input that never
-// reads standard input, prints nowhere, stays inside a scratch directory and
-// stops runaway loops.
+// What both fuzz targets share: every input runs in a fresh interpreter that
+// never reads standard input, prints nowhere, stops runaway loops and is
+// confined to an empty scratch directory of its own, removed afterwards. So
+// an input behaves the same alone or anywhere in a run.
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
-
-#include "interp/interpreter.h"
 
 // Evaluations allowed per input line: enough for real programs, few enough
 // that an endless `while` is cut short.
 inline constexpr uint64_t kFuzzStepLimit = 5000;
 
-// Enters (once) a scratch directory that every file keyword is confined to,
-// and returns its path.
-const std::string& fuzzScratchDirectory();
+// Runs [input] as lines typed at the prompt, each handled exactly as the
+// prompt handles it ("!" commands and the line length rule included). The
+// console text goes to [console] (nowhere when null).
+void runFuzzLines(const std::string& input, std::ostream* console = nullptr);
 
-// Prepares [interp] for one fuzz input: confinement, step limit, fixed seed,
-// output discarded.
-void prepareForFuzzing(Interpreter& interp);
+// Runs [input] as a script file, once, with `file` (line breaks and
+// indentation tidied, then one evaluation). The console text goes to
+// [console] (nowhere when null).
+void runFuzzScript(const std::string& input, std::ostream* console = nullptr);

@@ -133,3 +133,34 @@ TEST(ResultFile, FailedWriteIsReportedInsteadOfLostSilently) {
   EXPECT_EQ(transcript({"print_file /dev/full 1 2", "new_file /dev/full"}),
             tx({"Cannot write file '/dev/full'\n" + NUL, NUL}));
 }
+
+TEST(ResultFile, RowsFromConcurrentInterpretersNeverInterleave) {
+  // Each row (about 70 KB) goes out in one append, so two interpreters
+  // writing to one file at once leave every row whole.
+  ScratchDir dir;
+  const int rowsEach = 100;
+  dir.write("rows.dvx", "begin (new integer i) (while (< (get i) " + std::to_string(rowsEach) +
+                            ") (print_file shared.txt (get i) (matrix 100 100 ident)) (set i (+ (get i) 1)))\n");
+  const std::string run = "echo 'file rows.dvx' | " DOVEX_BINARY " > /dev/null";
+  const std::string both = "(" + run + ") & (" + run + ") & wait";
+  ASSERT_EQ(std::system(both.c_str()), 0);
+  std::string grid;
+  for (int r = 0; r < 100; ++r) {
+    for (int c = 0; c < 100; ++c) grid += r == c ? "1 + 0i\t" : Z;
+    grid += "\n";
+  }
+  const std::string text = dir.read("shared.txt");
+  std::vector<int> seen(rowsEach, 0);
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t comma = text.find(',', at);
+    ASSERT_NE(comma, std::string::npos);
+    const int i = std::atoi(text.substr(at, comma - at).c_str());
+    ASSERT_TRUE(i >= 0 && i < rowsEach) << "at byte " << at;
+    const std::string row = std::to_string(i) + ",\n" + grid + "\n,\n";
+    ASSERT_EQ(text.compare(at, row.size(), row), 0) << "row broken at byte " << at;
+    ++seen[static_cast<size_t>(i)];
+    at += row.size();
+  }
+  for (int count : seen) EXPECT_EQ(count, 2);
+}

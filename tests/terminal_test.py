@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Drives the interpreter in a real terminal (tmux): line editing, history,
-keyword completion, pasted lines, breaking loops with a key and with Ctrl-C,
-a history file that is a symbolic link, and output redirected to a file.
+keyword completion, pasted lines, breaking loops and long built-ins with a key
+and with Ctrl-C, a history file that is a symbolic link, output redirected to a
+file, and Ctrl-C without a terminal.
 
 Usage: terminal_test.py PATH/TO/dovex
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -97,10 +99,26 @@ def redirected_output(home):
     assert text.endswith("Dovex > integer temp = 11\n\nDovex > "), repr(text)
 
 
+def without_terminal():
+    """Without a terminal Ctrl-C ends the program with status 130."""
+    child = subprocess.Popen([BINARY], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                             preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+    child.stdin.write(b"while 1 (nop 1)\n")
+    child.stdin.flush()
+    time.sleep(0.5)
+    child.send_signal(signal.SIGINT)
+    status = child.wait(timeout=10)
+    # Killed by the signal, which a shell reports as 130.
+    assert status in (130, -signal.SIGINT), status
+
+
 def main():
     home = tempfile.mkdtemp(prefix="dovex-home-")
     try:
-        env_cmd = "env HOME=%s %s" % (home, BINARY)
+        # The shell around the interpreter shows its exit status. Its own
+        # Ctrl-C trap is a handler, not an ignore, so the interpreter starts
+        # with the default disposition as usual.
+        env_cmd = "trap : INT; env HOME=%s %s; echo \"exit status $?\"" % (home, BINARY)
         tmux("new-session", "-d", "-s", SESSION, "-x", "100", "-y", "50", env_cmd)
         try:
             wait_for("Dovex >")
@@ -146,31 +164,62 @@ def main():
             wait_for("Please enter an integer:")
             keys("42", "Enter")
             wait_for("integer temp = 42")
+            # Ctrl-C breaks a long built-in, not only a loop: the unitarity
+            # test of a 2048 x 2048 matrix runs about a minute to completion.
+            keys("is_unitary (matrix 2048 2048 ident)", "Enter")
+            time.sleep(1.0)
+            keys("C-c")
+            asked = time.time()
+            wait_for("Error: Error: User break.", count=2)
+            broke_after = time.time() - asked
+            # ... and a loop of operators on a 22-qubit register, whose
+            # variable keeps its last complete value.
+            keys("global (new space q 2)", "Enter")
+            keys("global (new system s 22" + " q" * 22 + ")", "Enter")
+            keys("global (new matrix v 4194304 1)", "Enter")
+            keys("while 1 (set v (apply_op (get s) 0 (matrix 2 2 ident) (get v)))", "Enter")
+            time.sleep(1.5)
+            keys("C-c")
+            wait_for("Error: Error: User break.", count=3)
+            keys("rowSize (get v)", "Enter")
+            wait_for("integer temp = 4194304")
             # The global survived all of it.
             keys("get g", "Enter")
             wait_for("integer g = 5")
             final = screen()
-            # A second Ctrl-C during a long computation that never tests for a
-            # break ends the program instead of leaving the user waiting.
+            # A line that polls nothing (a script of 30000 statements, each
+            # looking up a name among a million variables) is ended by a
+            # second Ctrl-C, but only once it has had 3 seconds to stop.
+            with open(os.path.join(home, "lookups.dvx"), "w") as f:
+                f.write("begin" + " (get z)" * 30000 + "\n")
             tmux("set-option", "-t", SESSION, "remain-on-exit", "on")
-            keys("mult (matrix 1500 1500 zero) (matrix 1500 1500 zero)", "Enter")
+            keys("begin (new array a integer 1000000) (file %s/lookups.dvx)" % home, "Enter")
+            time.sleep(1.0)
             time.sleep(0.5)
             keys("C-c")
-            time.sleep(0.2)
+            time.sleep(0.5)
+            keys("C-c")
+            time.sleep(0.5)
+            assert "Interrupted." not in screen(), screen()
+            time.sleep(2.5)
             keys("C-c")
             wait_for("Interrupted.")
+            wait_for("exit status 130")
         finally:
             subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
         # The abandoned line was answered by a fresh prompt, not evaluated.
         assert "Dovex > half typed\nDovex > user.input integer" in final, final
         with open(os.path.join(home, ".dovex_history")) as f:
             history = f.read().splitlines()
-        assert "add 1 2" in history and "get g" in history and history[-1].startswith("mult"), history
+        assert "add 1 2" in history and "get g" in history and history[-1].startswith("begin (new array"), history
         assert "half typed" not in history, history
         print(final)
         print("history:", history)
         linked_history(home)
         redirected_output(home)
+        print("is_unitary broke %.2f s after Ctrl-C" % broke_after)
+        assert broke_after < 2.0, broke_after
+        without_terminal()
         print("terminal test passed")
     finally:
         shutil.rmtree(home, ignore_errors=True)

@@ -2,10 +2,10 @@
 // arrays and element access, spaces and systems, console and file output.
 #pragma once
 
-#include <fstream>
 #include <string>
 
 #include "interp/builtin.h"
+#include "interp/file_access.h"
 
 // --- scalar mathematics and random numbers ---
 void builtinRootOfUnity(Call& call);  // rootOfUnity n: principal n-th root of unity
@@ -63,10 +63,11 @@ void builtinNewFile(Call& call);       // new_file F
 void builtinPrintFile(Call& call);     // print_file F v1 v2 ...
 void builtinUserInput(Call& call);     // user.input kind
 
-// Opens the result file [name] with [mode] (truncate or append), as new_file
-// and print_file do: a path that may not or cannot be opened is reported
-// ("Cannot open file '…'") and yields a closed stream.
-std::ofstream openResultFile(const Call& call, const std::string& name, std::ios::openmode mode);
-// Closes the result file [name], reporting "Cannot write file '…'" when what
-// was written did not reach it (a full disk).
-void closeResultFile(std::ofstream& file, const std::string& name);
+// Opens the result file [name] for [use] (emptied or appended to), as
+// new_file and print_file do, without ever waiting on it: a path that may
+// not or cannot be opened, or is no regular file or device, is reported
+// ("Cannot open file '…'") and yields a closed descriptor.
+FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use);
+// Writes [text] to the result file [name], open as [file], in one write,
+// reporting "Cannot write file '…'" when it does not reach it (a full disk).
+void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);

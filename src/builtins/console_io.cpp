@@ -1,6 +1,7 @@
 // Console output, user input and result files.
-#include <fstream>
 #include <optional>
+#include <ostream>
+#include <streambuf>
 
 #include "builtins/builtins.h"
 #include "interp/file_access.h"
@@ -12,19 +13,61 @@ namespace {
 // `user.input` accepts at most this many characters of a line.
 constexpr size_t kMaxInputChars = 99;
 
+// The longest row that goes out in one write. Appends of one write() never
+// interleave with other writers' appends, so rows up to this size from
+// concurrent interpreters stay whole; a longer row is written piece by piece
+// as it grows, which keeps memory bounded but is no longer atomic.
+constexpr size_t kAtomicRowBytes = size_t{64} << 20;
+
+// Collects one row of a result file and appends it with a single write.
+class ResultRow : public std::streambuf {
+ public:
+  explicit ResultRow(int fd) : fd_(fd) {}
+  // Writes what has been collected; false when some write failed.
+  bool finish() {
+    spill();
+    return ok_;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      text_ += traits_type::to_char_type(c);
+      if (text_.size() > kAtomicRowBytes) spill();
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<size_t>(n));
+    if (text_.size() > kAtomicRowBytes) spill();
+    return n;
+  }
+
+ private:
+  void spill() {
+    if (ok_ && !text_.empty()) ok_ = writeAll(fd_, text_.data(), text_.size());
+    text_.clear();
+  }
+
+  int fd_;
+  std::string text_;
+  bool ok_ = true;
+};
+
+void reportCannotWrite(const std::string& name) { diagnostic() << "Cannot write file '" << name << "'\n"; }
+
 }  // namespace
 
-std::ofstream openResultFile(const Call& call, const std::string& name, std::ios::openmode mode) {
-  std::ofstream file;
-  if (mayOpenPath(call.interp, name)) file.open(name, std::ios::out | mode);
-  if (!file.is_open()) reportCannotOpen(name);
+FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use) {
+  FileDescriptor file;
+  if (mayOpenPath(call.interp, name)) file = openFileWithoutWaiting(name, use);
+  if (!file.isOpen()) reportCannotOpen(name);
   return file;
 }
 
-void closeResultFile(std::ofstream& file, const std::string& name) {
-  file.close();
+void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
   // A full disk would otherwise lose the text without a word.
-  if (file.fail()) diagnostic() << "Cannot write file '" << name << "'\n";
+  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
 }
 
 void builtinPrint(Call& call) {
@@ -60,20 +103,28 @@ void builtinUserInput(Call& call) {
 
 void builtinNewFile(Call& call) {
   const std::string name = call.arg(1).getString();
-  openResultFile(call, name, std::ios::trunc);
+  openResultFile(call, name, FileUse::WriteTruncate);
 }
 
 void builtinPrintFile(Call& call) {
   const std::string name = call.arg(1).getString();
-  // Closed by its destructor on every way out, so the values written before
-  // an error in a later argument stay in the file.
-  std::ofstream file = openResultFile(call, name, std::ios::app);
-  if (!file.is_open()) return;
-  for (size_t i = 2; i < call.tokenCount(); ++i) {
-    const Object value = call.arg(i);
-    printValue(value, file, false, true);
-    file << ',';
+  const FileDescriptor file = openResultFile(call, name, FileUse::WriteAppend);
+  if (!file.isOpen()) return;
+  ResultRow row(file.get());
+  std::ostream text(&row);
+  text.exceptions(std::ios::badbit);  // running out of memory is reported, not swallowed
+  try {
+    for (size_t i = 2; i < call.tokenCount(); ++i) {
+      const Object value = call.arg(i);
+      printValue(value, text, false, true);
+      text << ',';
+    }
+  } catch (...) {
+    // The values collected before the error still reach the file, without
+    // the row's line end.
+    row.finish();
+    throw;
   }
-  file << '\n';
-  closeResultFile(file, name);
+  text << '\n';
+  if (!row.finish()) reportCannotWrite(name);
 }

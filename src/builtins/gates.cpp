@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "builtins/quantum_keywords.h"
+#include "value/break_flag.h"
 #include "value/error.h"
 
 namespace {
@@ -25,7 +26,9 @@ bool bitSet(int64_t k, int32_t bit) { return bit < 31 && ((k >> bit) & 1) != 0; 
 
 void fillFourier(Matrix& m) {
   const Complex omega = complexFromAngle(kTwoPi / m.rows);
+  BreakPoll poll;
   for (int32_t r = 0; r < m.rows; ++r) {
+    poll.throwAfter(static_cast<uint64_t>(m.cols));
     for (int32_t c = 0; c < m.cols; ++c) m.setElement(r, c, complexPower(omega, r * c));
   }
   m.scale(Complex{1.0 / std::sqrt(static_cast<double>(m.rows)), 0.0});
@@ -148,7 +151,9 @@ void builtinGate(Call& call) {
     gateError(call, "action = control");
     return;
   }
+  BreakPoll poll;
   for (int64_t k = 0; k < size; ++k) {
+    poll.throwAfter(1);
     int64_t r = k;
     if (bitSet(k, control)) {
       // Flipping a target bit beyond the register moves the image out of it.

@@ -6,6 +6,7 @@
 
 #include "quantum/kernels.h"
 #include "builtins/quantum_keywords.h"
+#include "value/break_flag.h"
 #include "value/error.h"
 #include "value/printer.h"
 
@@ -97,6 +98,20 @@ class MeasurementArgs {
   std::vector<Object> values_;
 };
 
+// The kernels stop early on a break and leave the raising to their caller.
+std::vector<double> probabilities(const SubsystemState& state) {
+  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  throwIfBreak();
+  return p;
+}
+
+Matrix collapsed(const SubsystemState& state, int32_t outcome, double pSq) {
+  Matrix out;
+  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, out);
+  throwIfBreak();
+  return out;
+}
+
 void storeInteger(Call& call, const std::string& name, int32_t value) {
   Object stored;
   stored.setInteger(value);
@@ -125,7 +140,9 @@ void builtinMeasureQbit(Call& call) {
   auto bitSet = [bit](int32_t row) { return bit < 31 && ((static_cast<uint32_t>(row) >> bit) & 1u) != 0; };
 
   double p0 = 0.0;
+  BreakPoll poll;
   for (int32_t i = 0; i < v.rows; ++i) {
+    poll.throwAfter(1);
     if (!bitSet(i)) p0 += kernels::squaredModulus(v.data[static_cast<size_t>(i)]);
   }
   const double draw = (std::rand() % 10000) / 10000.0;
@@ -137,6 +154,7 @@ void builtinMeasureQbit(Call& call) {
   // Renormalising by 1 - p0 takes the state's total probability to be 1.
   const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
   for (int32_t i = 0; i < v.rows; ++i) {
+    poll.throwAfter(1);
     Complex& e = collapsed.data[static_cast<size_t>(i)];
     e = (bitSet(i) == (outcome == 1)) ? complexProduct(v.data[static_cast<size_t>(i)], Complex{factor, 0.0})
                                        : Complex{0.0, 0.0};
@@ -148,17 +166,12 @@ void builtinMeasure(Call& call) {
   const MeasurementArgs args(call, 4);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-  const Matrix& v = state.v;
-  const std::vector<int32_t>& dims = state.dims;
 
-  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), nullptr);
+  const OutcomeTable table = outcomeTable(probabilities(state), nullptr);
   const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
   const int32_t outcome = chooseOutcome(table, draw);
   storeInteger(call, args[4].getString(), outcome);
-  Matrix collapsed;
-  kernels::collapseSubsystem(v, dims, state.k, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)]),
-                             collapsed);
-  call.result.setMatrix(std::move(collapsed));
+  call.result.setMatrix(collapsed(state, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)])));
 }
 
 void builtinPartialMeasure(Call& call) {
@@ -166,18 +179,14 @@ void builtinPartialMeasure(Call& call) {
   const MeasurementArgs args(call, 5);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-  const Matrix& v = state.v;
-  const std::vector<int32_t>& dims = state.dims;
 
-  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), &call.out());
+  const OutcomeTable table = outcomeTable(probabilities(state), &call.out());
   const double draw = std::rand() % 100;
   const int32_t outcome = chooseOutcome(table, draw);
   const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
   call.out() << "result = " << outcome << "\n";
   call.out() << "pSq = " << formatDouble(pSq) << "\n";
-  Matrix collapsed;
-  kernels::collapseSubsystem(v, dims, state.k, outcome, pSq, collapsed);
-  call.result.setMatrix(std::move(collapsed));
+  call.result.setMatrix(collapsed(state, outcome, pSq));
 }
 
 void builtinMeasureDistribution(Call& call) {
@@ -185,7 +194,7 @@ void builtinMeasureDistribution(Call& call) {
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
 
-  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  std::vector<double> p = probabilities(state);
   for (size_t o = 0; o < p.size(); ++o) {
     Object stored;
     stored.setDouble(p[o]);

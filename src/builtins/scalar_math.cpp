@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "builtins/builtins.h"
+#include "value/break_flag.h"
 #include "value/error.h"
 #include "value/int32_math.h"
 #include "value/number_text.h"
@@ -36,13 +37,18 @@ int32_t powmSequence(int32_t a, int32_t e, int32_t m) {
   int32_t tortoise = r;
   int64_t power = 1;
   int64_t lambda = 0;
+  BreakPoll poll;
   for (int64_t step = 0; step < e;) {
+    poll.throwAfter(1);
     r = powmStep(a, r, m);
     ++step;
     ++lambda;
     if (r == tortoise) {
       // From the tortoise's step on the sequence repeats every lambda steps.
-      for (int64_t rest = (e - step) % lambda; rest > 0; --rest) r = powmStep(a, r, m);
+      for (int64_t rest = (e - step) % lambda; rest > 0; --rest) {
+        poll.throwAfter(1);
+        r = powmStep(a, r, m);
+      }
       return r;
     }
     if (lambda == power) {

@@ -33,8 +33,7 @@ void extensionPlotFile(Call& call) {
                 decimal(static_cast<int64_t>(bars.size() + shown.hidden)) + " outcomes; the others hold " +
                 percentText(shown.hiddenWeight);
   }
-  std::ofstream file = openResultFile(call, name, std::ios::trunc);
-  if (!file.is_open()) return;
-  file << barChartSvg(text, bars);
-  closeResultFile(file, name);
+  const FileDescriptor file = openResultFile(call, name, FileUse::WriteTruncate);
+  if (!file.isOpen()) return;
+  writeResultFile(file, name, barChartSvg(text, bars));
 }

@@ -46,7 +46,11 @@ void extensionSample(Call& call) {
   const auto p = reg.probability();
   std::vector<double> cumulative(reg.outcomeCount());
   double total = 0.0;
-  for (size_t o = 0; o < cumulative.size(); ++o) cumulative[o] = (total += p(o));
+  BreakPoll poll;
+  for (size_t o = 0; o < cumulative.size(); ++o) {
+    poll.throwAfter(1);
+    cumulative[o] = (total += p(o));
+  }
   if (!(total > 0.0 && std::isfinite(total)))
     return call.syntaxError("; probabilities do not add up to a positive number");
   for (double& c : cumulative) c /= total;

@@ -6,6 +6,7 @@
 #include <queue>
 
 #include "quantum/kernels.h"
+#include "value/break_flag.h"
 #include "value/printer.h"
 
 namespace {
@@ -27,6 +28,7 @@ size_t Register::outcomeCount() const {
 std::function<double(size_t)> Register::probability() const {
   if (bySubsystem) {
     auto p = std::make_shared<const std::vector<double>>(kernels::subsystemProbabilities(*state, dims, k));
+    throwIfBreak();  // a break stopped the kernel part-way
     return [p](size_t o) { return (*p)[o]; };
   }
   return [v = state](size_t o) { return kernels::squaredModulus(v->data[o]); };
@@ -107,7 +109,9 @@ Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
   // The kept outcomes, the one ranked lowest on top so it goes first.
   std::priority_queue<size_t, std::vector<size_t>, decltype(before)> kept(before);
   size_t terms = 0;
+  BreakPoll poll;
   for (size_t i = 0; i < count; ++i) {
+    poll.throwAfter(1);
     if (!isTerm(i)) continue;
     ++terms;
     if (kept.size() < kMostShown) {
@@ -124,6 +128,7 @@ Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
   if (shown.hidden > 0) {
     size_t next = 0;
     for (size_t i = 0; i < count; ++i) {
+      poll.throwAfter(1);
       if (next < shown.outcomes.size() && shown.outcomes[next] == i) {
         ++next;
       } else if (isTerm(i)) {

@@ -1,5 +1,10 @@
 #include "interp/file_access.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -22,6 +27,25 @@ bool resolvesInside(const std::string& root, const std::string& path) {
   return full == prefix || full.compare(0, prefix.size() + 1, prefix + "/") == 0;
 }
 
+int openFlags(FileUse use) {
+  // O_NOCTTY: writing to a terminal device never makes it ours.
+  const int common = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  switch (use) {
+    case FileUse::ReadScript:
+      return O_RDONLY | common;
+    case FileUse::WriteTruncate:
+      return O_WRONLY | O_CREAT | O_TRUNC | common;
+    case FileUse::WriteAppend:
+      return O_WRONLY | O_CREAT | O_APPEND | common;
+  }
+  return O_RDONLY | common;
+}
+
+bool usableKind(mode_t mode, FileUse use) {
+  if (S_ISREG(mode)) return true;
+  return use != FileUse::ReadScript && S_ISCHR(mode);
+}
+
 }  // namespace
 
 bool mayOpenPath(const Interpreter& interp, const std::string& path) {
@@ -30,3 +54,45 @@ bool mayOpenPath(const Interpreter& interp, const std::string& path) {
 }
 
 void reportCannotOpen(const std::string& path) { diagnostic() << "Cannot open file '" << path << "'\n"; }
+
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use) {
+  if (path.find('\0') != std::string::npos) return FileDescriptor();
+  int fd;
+  do {
+    fd = open(path.c_str(), openFlags(use), 0666);
+  } while (fd < 0 && errno == EINTR);
+  FileDescriptor file(fd);
+  if (!file.isOpen()) return file;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !usableKind(info.st_mode, use)) return FileDescriptor();
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return FileDescriptor();
+  return file;
+}
+
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return false;  // nothing taken and no error: give up rather than spin
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}

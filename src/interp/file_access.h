@@ -2,6 +2,7 @@
 // reading a script, `new_file` and `print_file` writing a result file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "interp/interpreter.h"
@@ -14,3 +15,42 @@ bool mayOpenPath(const Interpreter& interp, const std::string& path);
 // Prints "Cannot open file '" + [path] + "'\n": the one report for a path
 // that is missing, refused, a directory or otherwise unusable.
 void reportCannotOpen(const std::string& path);
+
+// How a file keyword uses the file it opens.
+enum class FileUse {
+  ReadScript,     // `file`: a regular file, read
+  WriteTruncate,  // `new_file`: created or emptied
+  WriteAppend,    // `print_file`: created, every write lands at the end
+};
+
+// An open file descriptor, closed when the owner goes.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  bool isOpen() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Opens [path] for [use] without ever waiting: the open itself does not
+// block (a FIFO without a partner would hold it for good), and the kind of
+// file is checked on the open descriptor, so nothing can swap the path in
+// between. Scripts are read from regular files only; result files are
+// regular files or character devices (/dev/null, a terminal). Anything else
+// (FIFOs, sockets, directories) gives a closed descriptor, as does a failed
+// open. The descriptor that comes back blocks as usual.
+FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use);
+
+// Writes all [size] bytes at [data] to [fd]: retried after a signal and
+// after a short write, so one call of write() carries the whole text when the
+// system allows. False only when writing really fails (a full disk, a
+// device error).
+bool writeAll(int fd, const char* data, size_t size);

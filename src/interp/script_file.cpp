@@ -1,39 +1,43 @@
 #include "interp/script_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <memory>
+
+#include "interp/file_access.h"
 
 namespace {
 
 // The longest script `file` reads: thousands of lines, yet small enough that
-// /dev/zero, or a script that nests thousands of levels deep or runs itself
+// a script that nests thousands of levels deep or runs itself
 // (every level keeps its own copy of its text), stays within a few GiB.
 constexpr size_t kMaxScriptBytes = size_t{256} << 10;
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
 }  // namespace
 
 ScriptRead readScriptFile(const std::string& path, std::string& script) {
-  const FileHandle file(std::fopen(path.c_str(), "r"));
-  if (!file) return ScriptRead::CannotOpen;
+  const FileDescriptor file = openFileWithoutWaiting(path, FileUse::ReadScript);
+  if (!file.isOpen()) return ScriptRead::CannotOpen;
   struct stat info {};
-  if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) return ScriptRead::CannotOpen;
-  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxScriptBytes) return ScriptRead::TooLarge;
+  if (fstat(file.get(), &info) != 0) return ScriptRead::CannotOpen;
+  if (static_cast<uint64_t>(info.st_size) > kMaxScriptBytes) return ScriptRead::TooLarge;
   return readScript(file.get(), script);
 }
 
-ScriptRead readScript(std::FILE* file, std::string& script) {
+ScriptRead readScript(int fd, std::string& script) {
   bool lineStart = false;
   size_t total = 0;
   char buffer[1 << 14];
-  while (const size_t n = std::fread(buffer, 1, sizeof buffer, file)) {
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    // A read that fails part-way (a device error) runs nothing rather than
+    // half a script.
+    if (got < 0) return ScriptRead::CannotOpen;
+    if (got == 0) break;
+    const size_t n = static_cast<size_t>(got);
     total += n;
     if (total > kMaxScriptBytes) return ScriptRead::TooLarge;
     for (size_t i = 0; i < n; ++i) {
@@ -49,8 +53,5 @@ ScriptRead readScript(std::FILE* file, std::string& script) {
       }
     }
   }
-  // A read that fails part-way (a directory on some systems, a device
-  // error) runs nothing rather than half a script.
-  if (std::ferror(file)) return ScriptRead::CannotOpen;
   return ScriptRead::Done;
 }

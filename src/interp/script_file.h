@@ -1,7 +1,6 @@
 // Reading a script file: the text that `file` and the command line run.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 enum class ScriptRead { Done, CannotOpen, TooLarge };
@@ -12,6 +11,6 @@ enum class ScriptRead { Done, CannotOpen, TooLarge };
 // open per level.
 ScriptRead readScriptFile(const std::string& path, std::string& script);
 
-// Reads a script from the open stream [file] (standard input for the command
-// line) by the same rule, to its end.
-ScriptRead readScript(std::FILE* file, std::string& script);
+// Reads a script from the open descriptor [fd] (standard input for the
+// command line) by the same rule, to its end.
+ScriptRead readScript(int fd, std::string& script);

@@ -1,6 +1,9 @@
 #include "quantum/kernels.h"
 
+#include <algorithm>
 #include <cstddef>
+
+#include "value/break_flag.h"
 
 namespace kernels {
 
@@ -41,11 +44,13 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
   // Each output entry is summed over the operator's columns in increasing
   // order, as the dense product does; a whole run of `low` entries that share
   // one operator entry is updated at a time so the inner loop is contiguous.
+  BreakPoll poll;
   for (size_t col = 0; col < toIndex(v.cols); ++col) {
     const Complex* in = v.data.data() + col * inRows;
     Complex* result = out.data.data() + col * outRows;
     for (size_t a = 0; a < blocks; ++a) {
       for (size_t r = 0; r < gRows; ++r) {
+        if (poll.stopAfter(gCols * run)) return;  // Ctrl-C: stop; the caller raises the break
         Complex* target = result + (a * gRows + r) * run;
         for (size_t k = 0; k < gCols; ++k) {
           const Complex entry = g.data[r + k * gRows];
@@ -80,11 +85,17 @@ Placement placement(const std::vector<int32_t>& dims, int32_t k) {
   return Placement{false, dimensionProduct(dims, 0, dims.size()), 1};
 }
 
-Matrix unitOperator() {
-  Matrix unit;
-  unit.setSize(1, 1);
-  unit.setIdentity();
-  return unit;
+// The identity of the whole system applied to [v]: an exact copy, -0,
+// infinities and NaNs included (a product with the widened identity would
+// turn inf into NaN through 0 · inf).
+void copyAsIdentity(const Matrix& v, Matrix& out) {
+  out.setSize(v.rows, v.cols);
+  const size_t count = v.data.size();
+  for (size_t first = 0; first < count; first += kBreakPollWork) {
+    if (breakRequested()) return;  // Ctrl-C: stop; the caller raises the break
+    const size_t last = std::min(count, first + kBreakPollWork);
+    std::copy(v.data.begin() + first, v.data.begin() + last, out.data.begin() + first);
+  }
 }
 
 }  // namespace
@@ -102,7 +113,7 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
   if (at.inSystem) {
     applyToSubsystem(g, at.high, at.low, v, out);
   } else {
-    applyToSubsystem(unitOperator(), at.high, at.low, v, out);
+    copyAsIdentity(v, out);
   }
 }
 
@@ -114,7 +125,11 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   // The squared moduli in flat order first: one sequential pass over the
   // state, so the strided walk below reads half the memory.
   std::vector<double> squares(v.data.size());
-  for (size_t i = 0; i < squares.size(); ++i) squares[i] = squaredModulus(basisAmplitude(v.data[i]));
+  BreakPoll poll;
+  for (size_t i = 0; i < squares.size(); ++i) {
+    if (poll.stopAfter(1)) return {};  // Ctrl-C: stop; the caller raises the break
+    squares[i] = squaredModulus(basisAmplitude(v.data[i]));
+  }
 
   // The other subsystems as odometer wheels, lowest-numbered first (it turns
   // fastest). Wheels of dimension 1 never turn and are left out.
@@ -136,6 +151,7 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   size_t base = 0;
   const size_t steps = squares.size() / outcomes;
   for (size_t step = 0; step < steps; ++step) {
+    if (poll.stopAfter(outcomes)) return {};  // Ctrl-C: stop; the caller raises the break
     for (size_t o = 0; o < outcomes; ++o) p[o] += squares[base + o * outcomeStride];
     for (Wheel& wheel : odometer) {
       base += wheel.stride;
@@ -155,7 +171,9 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   const size_t run = toIndex(dimensionProduct(dims, measured + 1, dims.size()));
   out.setSize(v.rows, 1);
   out.setZero();
+  BreakPoll poll;
   for (size_t a = 0; a < blocks; ++a) {
+    if (poll.stopAfter(run)) return;  // Ctrl-C: stop; the caller raises the break
     const size_t first = (a * outcomes + static_cast<size_t>(outcome)) * run;
     for (size_t i = first; i < first + run; ++i) {
       const Complex amplitude = basisAmplitude(v.data[i]);

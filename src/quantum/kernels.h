@@ -10,6 +10,10 @@
 // added in the dense order. And a unit entry built from Kronecker products of
 // (1, 0) multiplies a value without changing anything but the sign of its
 // zero parts, which the sum starting at +0 then washes out.
+//
+// Every kernel polls the break flag (value/break_flag.h) between blocks of
+// work and, on a break, stops early and returns with its output incomplete;
+// its caller raises the break with throwIfBreak() before using the output.
 #pragma once
 
 #include <cstddef>
@@ -47,7 +51,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
 // system [dims]; a [k] outside the system copies [v] as the identity would.
 // [v] must have widenedShape(dims, k, g).cols rows, and [g] storage when [k]
-// is inside the system.
+// is inside the system. Outside the system [out] is an exact copy of [v].
 void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out);
 
 // The outcome probabilities p[0 .. dims[k]-1] of subsystem [k] of the state

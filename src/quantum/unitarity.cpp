@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "value/break_flag.h"
+
 namespace {
 
 constexpr double kUnitarityTolerance = 0.0001;
@@ -20,9 +22,11 @@ bool rowsAreOrthonormal(const Matrix& a) {
   const size_t rows = static_cast<size_t>(a.rows);
   const size_t inner = static_cast<size_t>(a.cols);
   std::vector<Complex> row(inner);
+  BreakPoll poll;
   for (size_t k = 0; k < rows; ++k) {
     for (size_t j = 0; j < inner; ++j) row[j] = a.data[k + j * rows];
     for (size_t l = 0; l < rows; ++l) {
+      if (poll.stopAfter(inner)) return false;  // Ctrl-C: stop; the caller raises the break
       // Column l of A† is row l of A, conjugated, stored contiguously.
       const Complex* column = conjugate.data.data() + l * inner;
       Complex sum{0.0, 0.0};

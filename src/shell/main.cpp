@@ -37,7 +37,7 @@ int usageError(const std::string& message) {
 bool readCommandLineScript(const CommandLine& options, std::string& script) {
   const bool fromInput = options.mode == CommandLine::Mode::ScriptInput;
   const std::string name = fromInput ? "standard input" : "'" + options.path + "'";
-  const ScriptRead outcome = fromInput ? readScript(stdin, script) : readScriptFile(options.path, script);
+  const ScriptRead outcome = fromInput ? readScript(STDIN_FILENO, script) : readScriptFile(options.path, script);
   if (outcome == ScriptRead::CannotOpen) {
     std::cerr << "dovex: cannot open " << name << "\n";
     return false;

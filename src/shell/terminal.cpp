@@ -4,9 +4,12 @@
 #include <signal.h>
 #include <sys/select.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include <vector>
 
 #include "interp/builtin.h"
+#include "value/break_flag.h"
 
 #ifdef DOVEX_HAVE_READLINE
 #include <readline/history.h>
@@ -23,27 +27,56 @@
 namespace {
 
 // State shared with the SIGINT handler.
-volatile sig_atomic_t atPrompt = 0;      // a line is being typed
-volatile sig_atomic_t interrupted = 0;   // Ctrl-C while typing
-volatile sig_atomic_t breakPending = 0;  // Ctrl-C while a line runs
+volatile sig_atomic_t atPrompt = 0;     // a line is being typed
+volatile sig_atomic_t interrupted = 0;  // Ctrl-C while typing
+
+// When the pending break was asked for (monotonic milliseconds), valid while
+// breakRequested() holds. Written only by the handler; lock-free, so safe
+// there.
+std::atomic<int64_t> breakAskedAt{0};
+static_assert(std::atomic<int64_t>::is_always_lock_free);
+
+// How long a line may take to stop after Ctrl-C before a second Ctrl-C ends
+// the program.
+constexpr int64_t kGraceMilliseconds = 3000;
 
 termios cookedMode;
 bool haveCookedMode = false;
 
+int64_t monotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);  // async-signal-safe
+  return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+// Ctrl-C while a line runs asks it to stop: the loops, built-ins and kernels
+// poll the break flag. Only when the line has not stopped within the grace
+// period does another Ctrl-C end the program, as a last resort.
 void onInterrupt(int) {
   if (atPrompt) {
     interrupted = 1;
     return;
   }
-  if (breakPending) {
-    // A second Ctrl-C before the first was honoured: the computation never
-    // reached a loop test, so leave rather than keep the user waiting.
-    if (haveCookedMode) tcsetattr(STDIN_FILENO, TCSANOW, &cookedMode);
-    static const char message[] = "\nInterrupted.\n";
-    [[maybe_unused]] ssize_t n = write(STDOUT_FILENO, message, sizeof message - 1);
-    _exit(130);
+  const int64_t now = monotonicMilliseconds();
+  if (!breakRequested()) {
+    breakAskedAt.store(now, std::memory_order_relaxed);
+    requestBreak();
+    return;
   }
-  breakPending = 1;
+  if (now - breakAskedAt.load(std::memory_order_relaxed) < kGraceMilliseconds) return;
+  if (haveCookedMode) tcsetattr(STDIN_FILENO, TCSANOW, &cookedMode);
+  static const char message[] = "\nInterrupted.\n";
+  [[maybe_unused]] ssize_t n = write(STDOUT_FILENO, message, sizeof message - 1);
+  _exit(130);
+}
+
+// From here on Ctrl-C abandons the typed line. A [fresh] prompt (not an
+// answer to `user.input`) forgets a pending break, only now, so no late
+// Ctrl-C of the finished line can slip in and break the next one.
+void enterPrompt(bool fresh) {
+  interrupted = 0;
+  atPrompt = 1;
+  if (fresh) clearBreak();
 }
 
 void setKeyMode(bool singleKeys) {
@@ -154,7 +187,6 @@ std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, 
   std::cout.flush();
   const bool answering = running_;  // `user.input` reads while a line runs
   if (answering) setKeyMode(false);
-  if (!answering) breakPending = 0;  // a fresh prompt clears a pending break
 #ifdef DOVEX_HAVE_READLINE
   std::optional<std::string> line = lineEditing_ ? readEdited(prompt) : readPlain(prompt);
 #else
@@ -171,8 +203,7 @@ std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, 
 std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt) {
   lineDone = false;
   completedLine.reset();
-  interrupted = 0;
-  atPrompt = 1;
+  enterPrompt(!running_);
   rl_callback_handler_install(prompt.c_str(), acceptLine);
   while (!lineDone) {
     fd_set ready;
@@ -203,8 +234,7 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
   std::cout << prompt;
   std::cout.flush();
   std::string line;
-  interrupted = 0;
-  atPrompt = 1;
+  enterPrompt(!running_);
   bool any = false;
   for (;;) {
     char c;
@@ -230,7 +260,7 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
 }
 
 bool TerminalConsole::keyPressed() {
-  if (breakPending) return true;
+  if (breakRequested()) return true;
   pollfd fd{STDIN_FILENO, POLLIN, 0};
   return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN) != 0;
 }

@@ -6,6 +6,7 @@
 #include <new>
 #include <ostream>
 
+#include "value/break_flag.h"
 #include "value/console.h"
 #include "value/diagnostics.h"
 #include "value/error.h"
@@ -82,7 +83,11 @@ void Matrix::fill(Complex value) { std::fill(data.begin(), data.end(), value); }
 void Matrix::setElement(int32_t r, int32_t c, Complex value) { (*this)(r, c) = value; }
 
 void Matrix::scale(Complex s) {
-  for (Complex& e : data) e = complexProduct(s, e);
+  BreakPoll poll;
+  for (Complex& e : data) {
+    poll.throwAfter(1);
+    e = complexProduct(s, e);
+  }
 }
 
 Matrix& assignMatrix(Matrix& target, const Matrix& source) {
@@ -104,7 +109,9 @@ Matrix& assignMatrix(Matrix& target, const Matrix& source) {
 void adjoint(const Matrix& source, Matrix& out) {
   if (!source.hasStorage()) return;
   out.setSize(source.cols, source.rows);
+  BreakPoll poll;
   for (int32_t i = 0; i < source.rows; ++i) {
+    poll.throwAfter(static_cast<uint64_t>(source.cols));
     for (int32_t j = 0; j < source.cols; ++j) {
       Complex e = source.data[flat(source, i, j)];
       e.im = e.im * -1.0;
@@ -119,7 +126,11 @@ template <typename Op>
 void elementWise(const Matrix& a, const Matrix& b, Matrix& out, const char* message, Op op) {
   if (!a.hasStorage() || !b.hasStorage() || a.rows != b.rows || a.cols != b.cols) throw ScriptError(message);
   out.setSize(a.rows, a.cols);
-  for (size_t k = 0; k < a.data.size(); ++k) out.data[k] = op(a.data[k], b.data[k]);
+  BreakPoll poll;
+  for (size_t k = 0; k < a.data.size(); ++k) {
+    poll.throwAfter(1);
+    out.data[k] = op(a.data[k], b.data[k]);
+  }
 }
 
 }  // namespace
@@ -144,9 +155,11 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
   // Row i of a gathered once so the inner loop runs over contiguous memory;
   // the terms are still added in the order k = 0, 1, ...
   std::vector<Complex> row(static_cast<size_t>(inner));
+  BreakPoll poll;
   for (int32_t i = 0; i < out.rows; ++i) {
     for (int32_t k = 0; k < inner; ++k) row[static_cast<size_t>(k)] = a.data[flat(a, i, k)];
     for (int32_t j = 0; j < out.cols; ++j) {
+      poll.throwAfter(static_cast<uint64_t>(inner));
       const Complex* column = &b.data[flat(b, 0, j)];
       Complex sum{0.0, 0.0};
       for (int32_t k = 0; k < inner; ++k) {
@@ -167,13 +180,16 @@ bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
     return true;
   }
   std::vector<int32_t> terms;  // rows k of b's column j holding a non-zero entry
+  BreakPoll poll;
   for (int32_t j = 0; j < out.cols; ++j) {
     const Complex* column = &b.data[flat(b, 0, j)];
     terms.clear();
+    poll.throwAfter(static_cast<uint64_t>(b.rows));
     for (int32_t k = 0; k < b.rows; ++k) {
       if (column[k].re != 0.0 || column[k].im != 0.0) terms.push_back(k);
     }
     for (int32_t i = 0; i < out.rows; ++i) {
+      poll.throwAfter(terms.size() + 1);
       Complex sum{0.0, 0.0};
       for (int32_t k : terms) {
         const Complex p = complexProduct(a.data[flat(a, i, k)], column[k]);
@@ -194,7 +210,9 @@ void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
     out.release();
     return;
   }
+  BreakPoll poll;
   for (int32_t j = 0; j < out.cols; ++j) {
+    poll.throwAfter(static_cast<uint64_t>(out.rows));
     for (int32_t i = 0; i < out.rows; ++i) {
       out.data[flat(out, i, j)] =
           complexProduct(a.data[flat(a, i / b.rows, j / b.cols)], b.data[flat(b, i % b.rows, j % b.cols)]);

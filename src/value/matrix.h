@@ -2,6 +2,11 @@
 // is data[r + c * rows]. A ket is rows × 1, a bra 1 × cols. A matrix either
 // has no storage (rows = cols = count = 0) or rows ≥ 1, cols ≥ 1 and exactly
 // count elements.
+//
+// The operations that loop over many elements (products, sums, adjoint,
+// scaling) poll the break flag between blocks and throw "Error: User break."
+// on a break, leaving their output incomplete. assignMatrix never does: a
+// variable being set is either unchanged or fully updated.
 #pragma once
 
 #include <cstdint>

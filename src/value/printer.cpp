@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "value/break_flag.h"
 #include "value/console.h"
 
 std::string formatDouble(double x) {
@@ -20,7 +21,11 @@ void printMatrix(const Matrix& m, std::ostream& stream, bool all) {
   const int32_t shownRows = all ? m.rows : std::min(m.rows, 10);
   const int32_t shownCols = all ? m.cols : std::min(m.cols, 10);
   std::string line;
+  BreakPoll poll;
   for (int32_t r = 0; r < shownRows; ++r) {
+    // Only the file form can be long; the console form (at most 10 × 10)
+    // also echoes the result after a break and must never raise one.
+    if (all) poll.throwAfter(static_cast<uint64_t>(shownCols));
     line.clear();
     for (int32_t c = 0; c < shownCols; ++c) {
       const Complex& e = m(r, c);
