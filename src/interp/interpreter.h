@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "interp/console_io.h"
+#include "interp/expression_cache.h"
 #include "interp/scope.h"
 #include "value/object.h"
 
@@ -34,6 +35,16 @@ class Interpreter {
   // of variable operations; [ownScope] false makes them act on the caller's
   // scope (the statement rule). Throws ScriptError for thrown messages.
   void evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+  // The same for an expression already split (an argument or statement of a
+  // running evaluation); [expr] must stay alive meanwhile.
+  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+
+  // Texts split once and reused by every later evaluation of the same text.
+  ExpressionCache expressions;
+
+  // The bookkeeping of evaluating a literal of [textBytes] bytes that is
+  // read in place rather than evaluated: the step and nesting limits.
+  void countLiteral(size_t textBytes);
 
   ConsoleInput* input() const { return input_; }
   void setInput(ConsoleInput* input) { input_ = input; }
@@ -49,6 +60,9 @@ class Interpreter {
   void resetSteps() { steps_ = 0; }
 
  private:
+  // The extension answering [expr]'s keyword, or nullptr.
+  CommandExtension* findExtension(const ParsedExpr& expr);
+
   ConsoleInput* input_;
   int depth_ = 0;
   size_t liveTextBytes_ = 0;
