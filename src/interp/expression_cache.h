@@ -121,6 +121,11 @@ class ExpressionCache {
   }
   // Lets go of every cached expression.
   void clear();
+  // Lets go of everything and caps the cache at [byteLimit] (0 caches nothing).
+  void setByteLimit(size_t byteLimit) {
+    clear();
+    limit_ = byteLimit;
+  }
 
   // What the cache holds now: entries and bytes (for tests).
   size_t entryCount() const { return table_.size(); }

@@ -31,39 +31,52 @@ struct VariableName {
   uint64_t hash;
 };
 
-// A hash table from names to entry numbers (open addressing, linear probing).
+// A hash table from names to entry numbers (open addressing, linear
+// probing). It keeps hashes and numbers only: the name a number stands for
+// is read back through [nameOf], so the table holds no copies of names.
 class NameIndex {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;
 
   // The number stored for [name], or kNone.
-  uint32_t find(const VariableName& name) const {
+  template <typename NameOf>
+  uint32_t find(const VariableName& name, NameOf&& nameOf) const {
     if (slots_.empty()) return kNone;
     const size_t mask = slots_.size() - 1;
     for (size_t i = name.hash & mask;; i = (i + 1) & mask) {
       const Slot& s = slots_[i];
-      if (!s.used) return kNone;
-      if (s.hash == name.hash && s.key == name.text) return s.value;
+      if (s.value == kNone) return kNone;
+      if (s.hash == name.hash && nameOf(s.value) == name.text) return s.value;
     }
   }
-  // The number stored for [name], made kNone first if the name is new.
-  uint32_t& operator[](const VariableName& name);
-  // Forgets [name].
-  void erase(const VariableName& name);
+  // The number stored for [name], made kNone first if the name is new (the
+  // caller then stores a number that names it).
+  template <typename NameOf>
+  uint32_t& operator()(const VariableName& name, NameOf&& nameOf) {
+    if ((count_ + 1) * 2 > slots_.size()) grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = name.hash & mask;
+    for (; slots_[i].value != kNone; i = (i + 1) & mask) {
+      if (slots_[i].hash == name.hash && nameOf(slots_[i].value) == name.text) return slots_[i].value;
+    }
+    slots_[i].hash = name.hash;
+    ++count_;
+    return slots_[i].value;
+  }
+  // Forgets the name stored with number [value] and hash [hash].
+  void erase(uint64_t hash, uint32_t value);
   // Calls [f] with a reference to every stored number.
   template <typename F>
   void forEachValue(F&& f) {
     for (Slot& s : slots_) {
-      if (s.used) f(s.value);
+      if (s.value != kNone) f(s.value);
     }
   }
 
  private:
   struct Slot {
-    std::string key;
     uint64_t hash = 0;
-    uint32_t value = kNone;
-    bool used = false;
+    uint32_t value = kNone;  // kNone: a free slot
   };
   void grow();
 

@@ -24,7 +24,7 @@ void Scope::addVariable(Object object) {
   if (!own_) own_ = std::make_unique<Own>();
   Own& own = *own_;
   const auto index = static_cast<uint32_t>(own.slots.size());
-  uint32_t& newest = own.newest[VariableName(object.name)];
+  uint32_t& newest = own.newest(VariableName(object.name), own.nameOf());
   const uint32_t older = newest;
   newest = index;
   own.slots.push_back(Slot{Entry{std::move(object), nextSerial++}, older, true});
@@ -36,7 +36,7 @@ bool Scope::visitNamed(const Scope* from, uint64_t limit, const VariableName& na
   for (const Scope* s = from; s; limit = s->parentLimit_, s = s->parent_) {
     if (!s->own_) continue;
     const Own& own = *s->own_;
-    for (uint32_t k = own.newest.find(name); k != kNone; k = own.slots[k].older) {
+    for (uint32_t k = own.newest.find(name, own.nameOf()); k != kNone; k = own.slots[k].older) {
       const Entry& e = own.slots[k].entry;
       if (e.serial <= limit && visit(e.object)) return true;
     }
@@ -68,7 +68,7 @@ void Scope::deleteVariable(const VariableName& name) {
   }
   if (!own_) return;
   Own& own = *own_;
-  uint32_t k = own.newest.find(name);
+  uint32_t k = own.newest.find(name, own.nameOf());
   if (k == kNone) return;
   // The first entry of the name is the oldest: the end of its chain.
   uint32_t newer = kNone;
@@ -77,7 +77,7 @@ void Scope::deleteVariable(const VariableName& name) {
     k = own.slots[k].older;
   }
   if (newer == kNone) {
-    own.newest.erase(name);
+    own.newest.erase(name.hash, k);
   } else {
     own.slots[newer].older = kNone;
   }

@@ -66,8 +66,12 @@ class Scope {
   };
   struct Own {
     std::vector<Slot> slots;  // deleted entries stay as gaps until compacted
-    NameIndex newest;
+    NameIndex newest;  // each name's newest entry
     size_t liveCount = 0;
+    // Reads the name of entry [k] back for the index.
+    auto nameOf() const {
+      return [this](uint32_t k) -> const std::string& { return slots[k].entry.object.name; };
+    }
   };
   // Removes the deleted gaps and renumbers the chains.
   void compact();
