@@ -7,7 +7,7 @@ namespace {
 
 // A single-token text is a literal: never a variable, never a keyword.
 // Returns its type and sets [payload] to its value.
-ValueType classifyLiteral(const std::string& t, std::shared_ptr<Payload>& payload) {
+ValueType classifyLiteral(const std::string& t, PayloadPtr& payload) {
   const auto asString = [&] {
     payload = makePayload(t);
     return ValueType::String;
@@ -36,7 +36,7 @@ ParsedExpr::ParsedExpr(std::string text) : tokens_(TokenList::forExpressions()) 
   size_t tokenBytes = 0;
   for (size_t i = 0; i < count; ++i) tokenBytes += tokens_.token(i).size() + sizeof(std::string);
   if (count == 1) {
-    std::shared_ptr<Payload> value;
+    PayloadPtr value;
     const ValueType type = classifyLiteral(tokens_.token(0), value);
     literal_ = Object("temp", type, std::move(value));
     if (type == ValueType::String) literalHash_ = hashName(tokens_.token(0));

@@ -12,15 +12,10 @@
 namespace {
 
 // Counts one level of nesting and the text it holds for as long as the
-// evaluation runs; refuses a level beyond either limit.
+// evaluation runs (countEvaluation has refused a level beyond either limit).
 class DepthGuard {
  public:
-  // Throws "nesting too deep" when one more level of [textBytes] would pass a limit.
-  static void check(int depth, size_t liveText, size_t textBytes) {
-    if (depth >= kMaxNestingDepth || liveText + textBytes > kMaxLiveTextBytes) throw ScriptError("nesting too deep");
-  }
   DepthGuard(int& depth, size_t& liveText, size_t textBytes) : depth_(depth), liveText_(liveText), bytes_(textBytes) {
-    check(depth_, liveText_, bytes_);
     ++depth_;
     liveText_ += bytes_;
   }
@@ -49,14 +44,12 @@ void Interpreter::evaluate(const std::string& text, Scope& callerScope, Object& 
   evaluate(*expr, callerScope, result, toGlobal, ownScope);
 }
 
-void Interpreter::countLiteral(size_t textBytes) {
-  DepthGuard::check(depth_, liveTextBytes_, textBytes);
-  if (stepLimit != 0 && ++steps_ > stepLimit) throw ScriptError("step limit reached");
-}
+void Interpreter::tooDeep() { throw ScriptError("nesting too deep"); }
+void Interpreter::stepLimitReached() { throw ScriptError("step limit reached"); }
 
 void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
+  countEvaluation(expr.text().size());
   DepthGuard guard(depth_, liveTextBytes_, expr.text().size());
-  if (stepLimit != 0 && ++steps_ > stepLimit) throw ScriptError("step limit reached");
   if (expr.isLiteral()) {
     expr.writeLiteral(result);
     return;
@@ -112,7 +105,7 @@ ArgValue::ArgValue(const Call& call, size_t i) {
   }
   expr_ = call.interp.expressions.argument(*call.parsed, i);
   if (expr_->isLiteral()) {
-    call.interp.countLiteral(expr_->text().size());
+    call.interp.countEvaluation(expr_->text().size());
     value_ = &expr_->literalValue();
   } else {
     call.interp.evaluate(*expr_, call.localScope, own_, call.toGlobal, true);

@@ -42,9 +42,13 @@ class Interpreter {
   // Texts split once and reused by every later evaluation of the same text.
   ExpressionCache expressions;
 
-  // The bookkeeping of evaluating a literal of [textBytes] bytes that is
-  // read in place rather than evaluated: the step and nesting limits.
-  void countLiteral(size_t textBytes);
+  // Counts one evaluation of a text of [textBytes] bytes against the step
+  // limit and the nesting limits; throws "nesting too deep" or "step limit
+  // reached" past them. (A literal read in place is counted the same way.)
+  void countEvaluation(size_t textBytes) {
+    if (depth_ >= kMaxNestingDepth || liveTextBytes_ + textBytes > kMaxLiveTextBytes) tooDeep();
+    if (stepLimit != 0 && ++steps_ > stepLimit) stepLimitReached();
+  }
 
   ConsoleInput* input() const { return input_; }
   void setInput(ConsoleInput* input) { input_ = input; }
@@ -60,6 +64,8 @@ class Interpreter {
   void resetSteps() { steps_ = 0; }
 
  private:
+  [[noreturn]] static void tooDeep();
+  [[noreturn]] static void stepLimitReached();
   // The extension answering [expr]'s keyword, or nullptr.
   CommandExtension* findExtension(const ParsedExpr& expr);
 

@@ -21,6 +21,15 @@ inline uint64_t hashName(std::string_view text) {
   return h ^ (h >> 29);
 }
 
+// Whether two names are the same text (names are short: compared in line).
+inline bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
 // A name to look up, with its hash.
 struct VariableName {
   VariableName(const std::string& name) : text(name), hash(hashName(name)) {}
@@ -46,7 +55,7 @@ class NameIndex {
     for (size_t i = name.hash & mask;; i = (i + 1) & mask) {
       const Slot& s = slots_[i];
       if (s.value == kNone) return kNone;
-      if (s.hash == name.hash && nameOf(s.value) == name.text) return s.value;
+      if (s.hash == name.hash && sameName(nameOf(s.value), name.text)) return s.value;
     }
   }
   // The number stored for [name], made kNone first if the name is new (the
@@ -57,7 +66,7 @@ class NameIndex {
     const size_t mask = slots_.size() - 1;
     size_t i = name.hash & mask;
     for (; slots_[i].value != kNone; i = (i + 1) & mask) {
-      if (slots_[i].hash == name.hash && nameOf(slots_[i].value) == name.text) return slots_[i].value;
+      if (slots_[i].hash == name.hash && sameName(nameOf(slots_[i].value), name.text)) return slots_[i].value;
     }
     slots_[i].hash = name.hash;
     ++count_;
