@@ -64,6 +64,7 @@ class Interpreter {
   void resetSteps() { steps_ = 0; }
 
  private:
+  // Throw the limits' messages (out of line, off the evaluator's path).
   [[noreturn]] static void tooDeep();
   [[noreturn]] static void stepLimitReached();
   // The extension answering [expr]'s keyword, or nullptr.
