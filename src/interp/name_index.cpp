@@ -21,9 +21,11 @@ void NameIndex::erase(uint64_t hash, uint32_t value) {
   --count_;
 }
 
-void NameIndex::grow() {
+void NameIndex::grow(size_t count) {
+  size_t size = slots_.empty() ? 16 : slots_.size() * 2;
+  while (count * 2 > size) size *= 2;
   std::vector<Slot> old = std::move(slots_);
-  slots_ = std::vector<Slot>(old.empty() ? 16 : old.size() * 2);
+  slots_ = std::vector<Slot>(size);
   const size_t mask = slots_.size() - 1;
   for (const Slot& s : old) {
     if (s.value == kNone) continue;

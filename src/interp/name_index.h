@@ -55,25 +55,30 @@ class NameIndex {
     for (size_t i = name.hash & mask;; i = (i + 1) & mask) {
       const Slot& s = slots_[i];
       if (s.value == kNone) return kNone;
-      if (s.hash == name.hash && sameName(nameOf(s.value), name.text)) return s.value;
+      if (s.hash == static_cast<uint32_t>(name.hash) && sameName(nameOf(s.value), name.text)) return s.value;
     }
   }
   // The number stored for [name], made kNone first if the name is new (the
   // caller then stores a number that names it).
   template <typename NameOf>
   uint32_t& operator()(const VariableName& name, NameOf&& nameOf) {
-    if ((count_ + 1) * 2 > slots_.size()) grow();
+    if ((count_ + 1) * 2 > slots_.size()) grow(count_ + 1);
     const size_t mask = slots_.size() - 1;
+    const auto hash = static_cast<uint32_t>(name.hash);
     size_t i = name.hash & mask;
     for (; slots_[i].value != kNone; i = (i + 1) & mask) {
-      if (slots_[i].hash == name.hash && sameName(nameOf(slots_[i].value), name.text)) return slots_[i].value;
+      if (slots_[i].hash == hash && sameName(nameOf(slots_[i].value), name.text)) return slots_[i].value;
     }
-    slots_[i].hash = name.hash;
+    slots_[i].hash = hash;
     ++count_;
     return slots_[i].value;
   }
   // Forgets the name stored with number [value] and hash [hash].
   void erase(uint64_t hash, uint32_t value);
+  // Makes room for [count] names in all without growing again.
+  void reserve(size_t count) {
+    if (count * 2 > slots_.size()) grow(count);
+  }
   // Calls [f] with a reference to every stored number.
   template <typename F>
   void forEachValue(F&& f) {
@@ -84,10 +89,11 @@ class NameIndex {
 
  private:
   struct Slot {
-    uint64_t hash = 0;
+    uint32_t hash = 0;       // the low half of the name's hash (the table is smaller than 2^32)
     uint32_t value = kNone;  // kNone: a free slot
   };
-  void grow();
+  // Rebuilds the table with room for [count] names.
+  void grow(size_t count);
 
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   size_t count_ = 0;

@@ -31,6 +31,12 @@ void Scope::addVariable(Object object) {
   ++own.liveCount;
 }
 
+void Scope::reserve(size_t count) {
+  if (!own_) own_ = std::make_unique<Own>();
+  own_->slots.reserve(own_->slots.size() + count);
+  own_->newest.reserve(own_->liveCount + count);
+}
+
 template <typename Visit>
 bool Scope::visitNamed(const Scope* from, uint64_t limit, const VariableName& name, Visit&& visit) {
   for (const Scope* s = from; s; limit = s->parentLimit_, s = s->parent_) {

@@ -40,6 +40,8 @@ class Scope {
   void deleteVariable(const VariableName& name);
   // Removes every entry this scope owns.
   void clear() { own_.reset(); }
+  // Makes room for [count] more entries (an array about to be declared).
+  void reserve(size_t count);
 
   // One variable: its value and its place in the order of creation.
   struct Entry {
