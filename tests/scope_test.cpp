@@ -1,6 +1,11 @@
 // Scopes: snapshots of a caller's variables, shared values, deletion rules.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "interp/scope.h"
 #include "value/error.h"
 
@@ -82,4 +87,112 @@ TEST(Scope, DeleteRemovesOwnEntriesAndRefusesInheritedOnes) {
   EXPECT_THROW(inner.deleteVariable("x"), ScriptError);
   outer.deleteVariable("x");
   EXPECT_EQ(valueOf(outer, "x"), -999);
+}
+
+namespace {
+
+// The plain model of scopes: every snapshot a full copy of its caller's
+// list, every look-up a scan.
+struct PlainScope {
+  struct Entry {
+    std::string name;
+    std::shared_ptr<int32_t> value;
+    bool inherited;
+  };
+  std::vector<Entry> entries;
+
+  int32_t find(const std::string& name) const {
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+      if (it->name == name) return *it->value;
+    }
+    return -999;
+  }
+  void assign(const std::string& name, int32_t v) {
+    for (Entry& e : entries) {
+      if (e.name == name) *e.value = v;
+    }
+  }
+  bool remove(const std::string& name) {  // false: "Cannot delete variable"
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (it->name != name) continue;
+      if (it->inherited) return false;
+      entries.erase(it);
+      return true;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(Scope, IndexedScopesBehaveLikeFullCopiesWithLinearScans) {
+  // Random programs of snapshots, creations (also in a caller while its
+  // snapshot runs), look-ups, assignments to aliases and deletions, on
+  // enough names to grow the index and compact deleted entries.
+  std::mt19937 random(12);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::unique_ptr<Scope>> real;
+    std::vector<PlainScope> plain(1);
+    real.push_back(std::make_unique<Scope>());
+    const int names = round % 2 ? 6 : 300;
+    auto pick = [&] { return "v" + std::to_string(random() % names); };
+    for (int step = 0; step < 3000; ++step) {
+      const size_t top = real.size() - 1;
+      const unsigned op = random() % 100;
+      const std::string name = pick();
+      if (op < 8 && real.size() < 12) {
+        real.push_back(std::make_unique<Scope>(*real[top], 0));
+        PlainScope copy = plain[top];
+        for (auto& e : copy.entries) e.inherited = true;
+        plain.push_back(std::move(copy));
+      } else if (op < 14 && real.size() > 1) {
+        real.pop_back();
+        plain.pop_back();
+      } else if (op < 45) {
+        // New entries go to the innermost scope, or now and then to its
+        // caller, where the running snapshot must not see them.
+        const size_t at = (op < 20 && top > 0) ? top - 1 : top;
+        const auto value = static_cast<int32_t>(random() % 1000);
+        real[at]->addVariable(integer(name, value));
+        plain[at].entries.push_back({name, std::make_shared<int32_t>(value), false});
+      } else if (op < 60) {
+        const auto value = static_cast<int32_t>(random() % 1000);
+        Object v;
+        v.setInteger(value);
+        real[top]->assignVariable(name, v);
+        plain[top].assign(name, value);  // copies share their cell with the entry they copy
+      } else if (op < 80) {
+        bool threw = false;
+        try {
+          real[top]->deleteVariable(name);
+        } catch (const ScriptError&) {
+          threw = true;
+        }
+        ASSERT_EQ(threw, !plain[top].remove(name)) << "delete " << name;
+      }
+      for (int k = 0; k < 3; ++k) {
+        const std::string probe = pick();
+        ASSERT_EQ(valueOf(*real.back(), probe), plain.back().find(probe)) << "round " << round << " step " << step;
+      }
+    }
+    // Deleting most of the innermost scope's own entries compacts it.
+    for (int k = 0; k < 200; ++k) {
+      const std::string name = pick();
+      real.back()->addVariable(integer(name, k));
+      plain.back().entries.push_back({name, std::make_shared<int32_t>(k), false});
+    }
+    for (int pass = 0; pass < 4; ++pass) {
+      for (int k = 0; k < names; ++k) {
+        const std::string name = "v" + std::to_string(k);
+        bool threw = false;
+        try {
+          real.back()->deleteVariable(name);
+        } catch (const ScriptError&) {
+          threw = true;
+        }
+        ASSERT_EQ(threw, !plain.back().remove(name));
+        ASSERT_EQ(valueOf(*real.back(), name), plain.back().find(name));
+      }
+    }
+  }
 }

@@ -13,9 +13,11 @@ namespace {
 
 // The two operands of a binary operator, evaluated first then second.
 struct Operands {
-  Object a;
-  Object b;
-  explicit Operands(const Call& call) : a(call.arg(1)), b(call.arg(2)) {}
+  ArgValue first;
+  ArgValue second;
+  const Object& a;
+  const Object& b;
+  explicit Operands(const Call& call) : first(call, 1), second(call, 2), a(*first), b(*second) {}
   bool sameType() const { return a.type == b.type; }
   bool both(ValueType t) const { return a.is(t) && b.is(t); }
 };

@@ -20,6 +20,8 @@ void createElements(Call& call, const std::string& kindWord, const std::string& 
     call.syntaxError("; size too large");
     return;
   }
+  const bool elementKind = kindWord == "integer" || kindWord == "double" || kindWord == "complex" || kindWord == "matrix";
+  if (count > 1 && elementKind) call.targetScope.reserve(static_cast<size_t>(count) + 1);
   if (isArray) call.targetScope.addVariable(Object(name + ".size", ValueType::Integer, makePayload(count)));
   for (int32_t i = 0; i < count; ++i) {
     const std::string elementName = count == 1 ? name : name + "." + decimal(i);

@@ -10,8 +10,10 @@ namespace {
 
 template <typename Relation>
 void compare(Call& call, Relation holds) {
-  const Object a = call.arg(1);
-  const Object b = call.arg(2);
+  const ArgValue first(call, 1);
+  const ArgValue second(call, 2);
+  const Object& a = *first;
+  const Object& b = *second;
   if (a.type != b.type) {
     call.report() << "Cannot compare different types; '" << call.text << "'\n";
     return;

@@ -2,7 +2,7 @@
 #include "builtins/core_keywords.h"
 #include "value/error.h"
 
-void builtinGlobal(Call& call) { call.interp.evaluate(call.token(1), call.localScope, call.result, true, true); }
+void builtinGlobal(Call& call) { call.evaluateToken(1, call.result, true, true); }
 
 void builtinBegin(Call& call) {
   for (size_t k = 1; k < call.tokenCount(); ++k) call.evalStatement(k, call.result);

@@ -30,22 +30,22 @@ void builtinNew(Call& call) {
 }
 
 void builtinDelete(Call& call) {
-  const Object name = call.arg(1);
-  call.callerScope.deleteVariable(name.getString());
+  const ArgValue name(call, 1);
+  call.callerScope.deleteVariable(name.asVariableName());
 }
 
 void builtinGet(Call& call) {
-  const Object name = call.arg(1);
-  call.targetScope.findVariable(name.getString(), call.result);
+  const ArgValue name(call, 1);
+  call.targetScope.findVariable(name.asVariableName(), call.result);
 }
 
 void builtinSize(Call& call) {
-  const Object name = call.arg(1);
-  call.targetScope.findVariable(name.getString() + ".size", call.result);
+  const ArgValue name(call, 1);
+  call.targetScope.findVariable(name->getString() + ".size", call.result);
 }
 
 void builtinSet(Call& call) {
-  const Object name = call.arg(1);
+  const ArgValue name(call, 1);
   const Object value = call.arg(2);
-  call.targetScope.assignVariable(name.getString(), value);
+  call.targetScope.assignVariable(name.asVariableName(), value);
 }

@@ -24,6 +24,7 @@ struct Call {
   Object& result;      // the caller's result
   bool toGlobal;
   bool ownScope;
+  const ParsedExpr* parsed = nullptr;  // the split expression, when the evaluator has one
 
   // Number of tokens, keyword included.
   size_t tokenCount() const { return tokens.tokenCount(); }
@@ -38,6 +39,10 @@ struct Call {
   // The statement rule: token [i] evaluated into [into] with ownScope false,
   // so variables it creates land in this evaluation's scope.
   void evalStatement(size_t i, Object& into) const;
+  // Token [i] evaluated into [into] with this evaluation's scope as the
+  // caller's and the flags [global] and [ownScopeOfToken] (the rules above,
+  // and `global`).
+  void evaluateToken(size_t i, Object& into, bool global, bool ownScopeOfToken) const;
 
   // Prints "Syntax error '" + expression text + "'" + [reason] + "\n".
   void syntaxError(std::string_view reason) const;
@@ -46,6 +51,30 @@ struct Call {
   // Standard output for a diagnostic of this keyword (the run is marked as
   // having reported one).
   std::ostream& report() const { return diagnostic(); }
+};
+
+// Token [i] of [call] evaluated by the argument rule and held for reading:
+// a literal is read where its parsed text keeps it (no copy), anything else
+// is evaluated into a record of its own. For arguments that are only read.
+class ArgValue {
+ public:
+  ArgValue(const Call& call, size_t i);
+  ArgValue(const ArgValue&) = delete;
+  ArgValue& operator=(const ArgValue&) = delete;
+
+  const Object& operator*() const { return *value_; }
+  const Object* operator->() const { return value_; }
+  // The value read as a variable name (the string getter's rules); a
+  // literal's hash is the one worked out when its text was split.
+  VariableName asVariableName() const {
+    const std::string& text = value_->getString();
+    return value_ == &own_ ? VariableName(text) : VariableName(text, expr_->literalHash());
+  }
+
+ private:
+  ParsedRef expr_;  // keeps a literal's value alive while it is read
+  Object own_;
+  const Object* value_ = &own_;
 };
 
 // The shape of every built-in keyword.

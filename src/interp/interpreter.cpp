@@ -8,44 +8,14 @@
 #include "interp/builtin.h"
 #include "interp/tokenizer.h"
 #include "value/error.h"
-#include "value/number_text.h"
 
 namespace {
 
-// A single-token text is a literal: never a variable, never a keyword.
-void evaluateLiteral(const std::string& t, Object& result) {
-  if (t.empty()) {
-    result.setString("");
-    return;
-  }
-  const char first = t[0];
-  const bool numeric = (first >= '0' && first <= '9') || ((first == '-' || first == '.') && t.size() >= 2);
-  if (!numeric) {
-    result.setString(t);
-    return;
-  }
-  size_t dots = 0;
-  for (char c : t) {
-    if (c == '.' && ++dots == 2) {
-      result.setString(t);
-      return;
-    }
-  }
-  if (dots == 0) {
-    result.setInteger(textToInteger(t));
-  } else {
-    result.setDouble(textToDouble(t));
-  }
-}
-
 // Counts one level of nesting and the text it holds for as long as the
-// evaluation runs; refuses a level beyond either limit.
+// evaluation runs (countEvaluation has refused a level beyond either limit).
 class DepthGuard {
  public:
   DepthGuard(int& depth, size_t& liveText, size_t textBytes) : depth_(depth), liveText_(liveText), bytes_(textBytes) {
-    if (depth_ >= kMaxNestingDepth || liveText_ + bytes_ > kMaxLiveTextBytes) {
-      throw ScriptError("nesting too deep");
-    }
     ++depth_;
     liveText_ += bytes_;
   }
@@ -70,42 +40,87 @@ Interpreter::~Interpreter() {
 }
 
 void Interpreter::evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
-  DepthGuard guard(depth_, liveTextBytes_, text.size());
-  if (stepLimit != 0 && ++steps_ > stepLimit) throw ScriptError("step limit reached");
-  TokenList tokens = TokenList::forExpressions();
-  tokens.setText(text);
-  if (tokens.tokenCount() == 1) {
-    evaluateLiteral(tokens.token(0), result);
+  const ParsedRef expr = expressions.lookup(text);
+  evaluate(*expr, callerScope, result, toGlobal, ownScope);
+}
+
+void Interpreter::tooDeep() { throw ScriptError("nesting too deep"); }
+void Interpreter::stepLimitReached() { throw ScriptError("step limit reached"); }
+
+void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
+  countEvaluation(expr.text().size());
+  DepthGuard guard(depth_, liveTextBytes_, expr.text().size());
+  if (expr.isLiteral()) {
+    expr.writeLiteral(result);
     return;
   }
   Scope localScope(callerScope, 0);
   Scope& targetScope = toGlobal ? globals : (ownScope ? localScope : callerScope);
-  Call call{*this, tokens, text, callerScope, localScope, targetScope, result, toGlobal, ownScope};
-  const std::string& keyword = tokens.token(0);
-  if (BuiltinFn fn = findBuiltin(keyword)) {
+  Call call{*this, expr.tokens(), expr.text(), callerScope, localScope, targetScope, result, toGlobal, ownScope, &expr};
+  if (BuiltinFn fn = expr.builtin()) {
     fn(call);
     return;
   }
-  for (const auto& extension : extensions) {
-    if (extension && extension->commandName() == keyword) {
-      extension->execute(tokens, localScope, result, toGlobal, ownScope, *this);
-      return;
-    }
+  if (CommandExtension* extension = findExtension(expr)) {
+    extension->execute(expr.tokens(), localScope, result, toGlobal, ownScope, *this);
+    return;
   }
   call.syntaxError("");
 }
 
+CommandExtension* Interpreter::findExtension(const ParsedExpr& expr) {
+  // The registry is filled at start-up; the position found last time is
+  // checked rather than trusted, and a keyword nothing answered is asked
+  // again (the syntax error path is not a loop's).
+  const size_t known = expr.extensionIndex;
+  if (expr.extension && known < extensions.size() && extensions[known].get() == expr.extension) {
+    return extensions[known].get();
+  }
+  const std::string& keyword = expr.tokens().token(0);
+  for (size_t k = 0; k < extensions.size(); ++k) {
+    CommandExtension* extension = extensions[k].get();
+    if (extension && extension->commandName() == keyword) {
+      expr.extension = extension;
+      expr.extensionIndex = k;
+      return extension;
+    }
+  }
+  expr.extension = nullptr;
+  return nullptr;
+}
+
+void Call::evaluateToken(size_t i, Object& into, bool global, bool ownScopeOfToken) const {
+  if (parsed) {
+    const ParsedRef expr = interp.expressions.argument(*parsed, i);
+    interp.evaluate(*expr, localScope, into, global, ownScopeOfToken);
+  } else {
+    interp.evaluate(token(i), localScope, into, global, ownScopeOfToken);
+  }
+}
+
+ArgValue::ArgValue(const Call& call, size_t i) {
+  if (!call.parsed) {
+    call.evaluateToken(i, own_, call.toGlobal, true);
+    return;
+  }
+  expr_ = call.interp.expressions.argument(*call.parsed, i);
+  if (expr_->isLiteral()) {
+    call.interp.countEvaluation(expr_->text().size());
+    value_ = &expr_->literalValue();
+  } else {
+    call.interp.evaluate(*expr_, call.localScope, own_, call.toGlobal, true);
+  }
+}
+
 Object Call::arg(size_t i) const {
   Object value;
-  interp.evaluate(token(i), localScope, value, toGlobal, true);
+  evaluateToken(i, value, toGlobal, true);
   return value;
 }
 
-void Call::evalArg(size_t i, Object& into) const { interp.evaluate(token(i), localScope, into, toGlobal, true); }
+void Call::evalArg(size_t i, Object& into) const { evaluateToken(i, into, toGlobal, true); }
 
-void Call::evalStatement(size_t i, Object& into) const {
-  interp.evaluate(token(i), localScope, into, toGlobal, false);
-}
+void Call::evalStatement(size_t i, Object& into) const { evaluateToken(i, into, toGlobal, false); }
 
 void Call::syntaxError(std::string_view reason) const {
   report() << "Syntax error '" << text << "'" << reason << "\n";

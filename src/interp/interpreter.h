@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "interp/console_io.h"
+#include "interp/expression_cache.h"
 #include "interp/scope.h"
 #include "value/object.h"
 
@@ -34,6 +35,20 @@ class Interpreter {
   // of variable operations; [ownScope] false makes them act on the caller's
   // scope (the statement rule). Throws ScriptError for thrown messages.
   void evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+  // The same for an expression already split (an argument or statement of a
+  // running evaluation); [expr] must stay alive meanwhile.
+  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+
+  // Texts split once and reused by every later evaluation of the same text.
+  ExpressionCache expressions;
+
+  // Counts one evaluation of a text of [textBytes] bytes against the step
+  // limit and the nesting limits; throws "nesting too deep" or "step limit
+  // reached" past them. (A literal read in place is counted the same way.)
+  void countEvaluation(size_t textBytes) {
+    if (depth_ >= kMaxNestingDepth || liveTextBytes_ + textBytes > kMaxLiveTextBytes) tooDeep();
+    if (stepLimit != 0 && ++steps_ > stepLimit) stepLimitReached();
+  }
 
   ConsoleInput* input() const { return input_; }
   void setInput(ConsoleInput* input) { input_ = input; }
@@ -49,6 +64,12 @@ class Interpreter {
   void resetSteps() { steps_ = 0; }
 
  private:
+  // Throw the limits' messages (out of line, off the evaluator's path).
+  [[noreturn]] static void tooDeep();
+  [[noreturn]] static void stepLimitReached();
+  // The extension answering [expr]'s keyword, or nullptr.
+  CommandExtension* findExtension(const ParsedExpr& expr);
+
   ConsoleInput* input_;
   int depth_ = 0;
   size_t liveTextBytes_ = 0;

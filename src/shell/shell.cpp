@@ -17,9 +17,8 @@ std::string titleLine() { return std::string(kTitle) + " (" + kShortName + ") v.
 void listState(const Interpreter& interp) {
   std::ostream& out = console();
   out << "State List:\n";
-  for (const Scope::Entry& e : interp.globals.ownEntries()) {
-    out << "<" << e.object.typeName() << ", " << e.object.name << ">\n";
-  }
+  interp.globals.forEachOwnEntry(
+      [&](const Scope::Entry& e) { out << "<" << e.object.typeName() << ", " << e.object.name << ">\n"; });
 }
 
 namespace {

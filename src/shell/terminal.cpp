@@ -261,11 +261,19 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
 
 bool TerminalConsole::keyPressed() {
   if (breakRequested()) return true;
+  // A loop tests for a key on every round; asking the terminal costs a
+  // system call, so it is asked once per tick of the coarse clock (a few
+  // milliseconds at most, far below what a person notices).
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  if (now.tv_sec == lastKeyPoll_.tv_sec && now.tv_nsec == lastKeyPoll_.tv_nsec) return false;
+  lastKeyPoll_ = now;
   pollfd fd{STDIN_FILENO, POLLIN, 0};
   return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN) != 0;
 }
 
 void TerminalConsole::lineStarted() {
+  lastKeyPoll_ = timespec{};  // the first test of a line always asks
   running_ = true;
   setKeyMode(true);
 }

@@ -3,6 +3,7 @@
 // single keys while a line runs.
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ class TerminalConsole : public ConsoleInput {
   HistoryFile history_;
   bool lineEditing_;
   bool running_ = false;
+  timespec lastKeyPoll_{};  // coarse-clock time the terminal was last asked for a key
 };
 
 // The history file in the user's home directory (found through HOME), or

@@ -10,7 +10,7 @@ const std::string& typeNameOf(ValueType type) {
   return names[static_cast<size_t>(type)];
 }
 
-Object::Object(std::string name_, ValueType type_, std::shared_ptr<Payload> payload_)
+Object::Object(std::string name_, ValueType type_, PayloadPtr payload_)
     : name(std::move(name_)), type(type_), payload(std::move(payload_)) {}
 
 namespace {
@@ -53,12 +53,8 @@ Object Object::makeSystem(std::string name, std::vector<int32_t> dimensions) {
   return Object(std::move(name), ValueType::System, makePayload(std::move(dimensions)));
 }
 
-std::string& Object::getString() const {
-  return fetch<std::string>(*this, ValueType::String, "getString error - type is NULL or not string");
-}
-int32_t& Object::getInteger() const {
-  return fetch<int32_t>(*this, ValueType::Integer, "getInteger error - type is NULL or not int");
-}
+void Object::stringMismatch() { throw ScriptError("getString error - type is NULL or not string"); }
+void Object::integerMismatch() { throw ScriptError("getInteger error - type is NULL or not int"); }
 double& Object::getDouble() const {
   // The double getter's text really does begin "getInteger": scripts and
   // transcripts match on it.

@@ -27,14 +27,24 @@ const std::string& typeNameOf(ValueType type);
 // The payload of one value; the alternative always matches the record's type.
 using Payload = std::variant<std::string, int32_t, double, Complex, Matrix, std::vector<double>, std::vector<int32_t>>;
 
+// A shared payload. Values are shared by a variable and the views read from
+// it, all on the interpreter's one thread (numeric kernels see matrices,
+// never records), so with the GNU library the count is not atomic: a loop
+// reads and drops views all the time.
+#if defined(__GLIBCXX__)
+using PayloadPtr = std::__shared_ptr<Payload, __gnu_cxx::_S_single>;
+#else
+using PayloadPtr = std::shared_ptr<Payload>;
+#endif
+
 struct Object {
   std::string name;
   ValueType type = ValueType::None;
-  std::shared_ptr<Payload> payload;
+  PayloadPtr payload;
 
   Object() = default;
   // A named record sharing [payload] (how variables are created).
-  Object(std::string name, ValueType type, std::shared_ptr<Payload> payload);
+  Object(std::string name, ValueType type, PayloadPtr payload);
 
   const std::string& typeName() const { return typeNameOf(type); }
   bool hasPayload() const { return payload != nullptr; }
@@ -58,14 +68,24 @@ struct Object {
 
   // Strict getters: the payload itself when the type matches exactly, else
   // the getter's error message is thrown.
-  std::string& getString() const;
-  int32_t& getInteger() const;
+  std::string& getString() const {
+    if (payload && type == ValueType::String) return std::get<std::string>(*payload);
+    stringMismatch();
+  }
+  int32_t& getInteger() const {
+    if (payload && type == ValueType::Integer) return std::get<int32_t>(*payload);
+    integerMismatch();
+  }
   double& getDouble() const;
   Complex& getComplex() const;
   Matrix& getMatrix() const;
   std::vector<int32_t>& getSystem() const;
   // Read access for printing and assignment (type must be Vector).
   const std::vector<double>& vectorValue() const;
+
+  // The getters' errors, thrown out of line.
+  [[noreturn]] static void stringMismatch();
+  [[noreturn]] static void integerMismatch();
 
   // Drops the payload reference; name and type stay (the shell's reset).
   void dropPayload() { payload.reset(); }
@@ -76,8 +96,55 @@ struct Object {
 // differ; a matrix is copied with assignMatrix and may throw its errors.
 void assignObject(Object& target, const Object& source);
 
+// Allocates payload blocks. Blocks freed on a thread are kept there for
+// reuse (a few dozen), so the values a loop makes and drops every round do
+// not go through the heap each time.
+template <typename T>
+struct PayloadAllocator {
+  using value_type = T;
+  PayloadAllocator() = default;
+  template <typename U>
+  PayloadAllocator(const PayloadAllocator<U>&) {}
+
+  T* allocate(size_t n) {
+    Kept& kept = keptBlocks();
+    if (n == 1 && kept.count > 0) return static_cast<T*>(kept.blocks[--kept.count]);
+    return static_cast<T*>(::operator new(n * sizeof(T)));
+  }
+  void deallocate(T* p, size_t n) {
+    Kept& kept = keptBlocks();
+    if (n == 1 && kept.count < Kept::kMax) {
+      kept.blocks[kept.count++] = p;
+      return;
+    }
+    ::operator delete(p);
+  }
+  template <typename U>
+  bool operator==(const PayloadAllocator<U>&) const {
+    return true;
+  }
+
+ private:
+  struct Kept {
+    static constexpr int kMax = 64;
+    void* blocks[kMax];
+    int count = 0;
+    ~Kept() {
+      while (count > 0) ::operator delete(blocks[--count]);
+    }
+  };
+  static Kept& keptBlocks() {
+    thread_local Kept kept;
+    return kept;
+  }
+};
+
 // A new payload holding [value], for creating variables.
 template <typename T>
-std::shared_ptr<Payload> makePayload(T&& value) {
-  return std::make_shared<Payload>(std::forward<T>(value));
+PayloadPtr makePayload(T&& value) {
+#if defined(__GLIBCXX__)
+  return std::__allocate_shared<Payload, __gnu_cxx::_S_single>(PayloadAllocator<Payload>(), std::forward<T>(value));
+#else
+  return std::allocate_shared<Payload>(PayloadAllocator<Payload>(), std::forward<T>(value));
+#endif
 }
