@@ -148,13 +148,13 @@ TEST(ApplyOp, ActsOnTheNamedSubsystemOnly) {
                 columnEcho("00000001")}));
 }
 
-TEST(ApplyOp, OutsidePositionsCopyTheStateAsTheIdentityWould) {
-  // The product with the identity sums from +0, so a -0 comes back as 0.
+TEST(ApplyOp, OutsidePositionsCopyTheStateExactly) {
+  // An exact copy: a -0 stays -0.
   EXPECT_EQ(transcript({kQubits, "apply_op (get s1) 1 (matrix 0 0 zero) (matrix 2 1 (complex -0.0 -0.0) "
                                  "(complex 2 -1))",
                         "begin (new system e 0) (apply_op (get e) 0 (matrix 2 2 ident) (matrix 1 2 (complex 3 0) "
                         "(complex 0 -0.0)))"}),
-            tx({NUL, matrixEcho({{"0 + 0i"}, {"2 + -1i"}}), matrixEcho({{"3 + 0i", "0 + 0i"}})}));
+            tx({NUL, matrixEcho({{"-0 + -0i"}, {"2 + -1i"}}), matrixEcho({{"3 + 0i", "0 + -0i"}})}));
 }
 
 TEST(ApplyOp, Refusals) {

@@ -6,6 +6,7 @@
 
 #include "quantum/kernels.h"
 #include "builtins/quantum_keywords.h"
+#include "value/break_flag.h"
 #include "value/error.h"
 #include "value/printer.h"
 
@@ -41,6 +42,21 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
   if (state.v.count != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
+}
+
+// The outcome probabilities of subsystem k; a break ends the line.
+std::vector<double> probabilities(const SubsystemState& state) {
+  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  throwIfBreak();
+  return p;
+}
+
+// The state collapsed onto [outcome]; a break ends the line.
+Matrix collapse(const SubsystemState& state, int32_t outcome, double pSq) {
+  Matrix collapsed;
+  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, collapsed);
+  throwIfBreak();
+  return collapsed;
 }
 
 // The outcome table of one subsystem: percentages, the probabilities used to
@@ -148,17 +164,11 @@ void builtinMeasure(Call& call) {
   const MeasurementArgs args(call, 4);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-  const Matrix& v = state.v;
-  const std::vector<int32_t>& dims = state.dims;
-
-  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), nullptr);
+  const OutcomeTable table = outcomeTable(probabilities(state), nullptr);
   const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
   const int32_t outcome = chooseOutcome(table, draw);
   storeInteger(call, args[4].getString(), outcome);
-  Matrix collapsed;
-  kernels::collapseSubsystem(v, dims, state.k, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)]),
-                             collapsed);
-  call.result.setMatrix(std::move(collapsed));
+  call.result.setMatrix(collapse(state, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)])));
 }
 
 void builtinPartialMeasure(Call& call) {
@@ -166,18 +176,13 @@ void builtinPartialMeasure(Call& call) {
   const MeasurementArgs args(call, 5);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-  const Matrix& v = state.v;
-  const std::vector<int32_t>& dims = state.dims;
-
-  const OutcomeTable table = outcomeTable(kernels::subsystemProbabilities(v, dims, state.k), &call.out());
+  const OutcomeTable table = outcomeTable(probabilities(state), &call.out());
   const double draw = std::rand() % 100;
   const int32_t outcome = chooseOutcome(table, draw);
   const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
   call.out() << "result = " << outcome << "\n";
   call.out() << "pSq = " << formatDouble(pSq) << "\n";
-  Matrix collapsed;
-  kernels::collapseSubsystem(v, dims, state.k, outcome, pSq, collapsed);
-  call.result.setMatrix(std::move(collapsed));
+  call.result.setMatrix(collapse(state, outcome, pSq));
 }
 
 void builtinMeasureDistribution(Call& call) {
@@ -185,7 +190,7 @@ void builtinMeasureDistribution(Call& call) {
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
 
-  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  std::vector<double> p = probabilities(state);
   for (size_t o = 0; o < p.size(); ++o) {
     Object stored;
     stored.setDouble(p[o]);

@@ -3,6 +3,7 @@
 
 #include "quantum/kernels.h"
 #include "builtins/quantum_keywords.h"
+#include "value/break_flag.h"
 
 void builtinTensor(Call& call) {
   const Object left = call.arg(1);
@@ -54,5 +55,6 @@ void builtinApplyOp(Call& call) {
   }
   Matrix transformed;
   kernels::applyOperator(dims, k, g, v, transformed);
+  throwIfBreak();
   call.result.setMatrix(std::move(transformed));
 }

@@ -40,6 +40,22 @@ void Scope::assignVariable(const std::string& name, const Object& value) {
   });
 }
 
+void Scope::assignVariable(const std::string& name, Object&& value) {
+  const Object* moved = nullptr;
+  visitNewestFirst([&](const Object& o) {
+    if (o.name != name) return false;
+    Object& target = const_cast<Object&>(o);
+    if (moved) {
+      assignObject(target, *moved);
+    } else if (moveIntoObject(target, value)) {
+      moved = &target;
+    } else {
+      assignObject(target, value);
+    }
+    return false;
+  });
+}
+
 void Scope::deleteVariable(const std::string& name) {
   // Inherited entries come first in a snapshot's list order, so any visible
   // match further out is the "first" one.

@@ -31,6 +31,9 @@ class Scope {
   bool findVariable(const std::string& name, Object& result) const;
   // Assigns [value] to every visible entry named [name] (assignObject rules).
   void assignVariable(const std::string& name, const Object& value);
+  // The same, moving an unshared "temp" [value] into the first entry that
+  // takes it instead of copying; later entries get copies of that entry.
+  void assignVariable(const std::string& name, Object&& value);
   // Removes the first visible entry named [name]; throws "Cannot delete
   // variable" when that entry is inherited. Nothing happens without a match.
   void deleteVariable(const std::string& name);

@@ -3,6 +3,11 @@
 // vector, so time grows with the state's length times one subsystem's
 // dimension and memory with the state's length.
 //
+// The work is spread over threads with parallelFor in blocks whose results
+// do not depend on which thread computes them, and stops early between
+// blocks when a break is pending (the output is then incomplete; the caller
+// reports the break).
+//
 // They give bit for bit what the dense algorithms of reference.h give for
 // finite inputs. Two facts make that possible. A sum started at +0 + 0i never
 // becomes -0, and adding a zero of either sign to it changes nothing, so the
@@ -45,7 +50,7 @@ WidenedShape widenedShape(const std::vector<int32_t>& dims, int32_t k, const Mat
 void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& v, Matrix& out);
 
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
-// system [dims]; a [k] outside the system copies [v] as the identity would.
+// system [dims]; a [k] outside the system makes [out] an exact copy of [v].
 // [v] must have widenedShape(dims, k, g).cols rows, and [g] storage when [k]
 // is inside the system.
 void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out);
@@ -53,8 +58,11 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
 // The outcome probabilities p[0 .. dims[k]-1] of subsystem [k] of the state
 // [v] (one column of Π dims rows, every dimension ≥ 1, k in range). Each p[o]
 // sums |v|² in odometer order: the lowest-numbered other subsystem advances
-// first.
-std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k);
+// first. The squares are gathered [blockSquares] at a time (a buffer of that
+// many doubles); the result does not depend on it.
+inline constexpr size_t kProbabilityBlock = size_t{1} << 19;
+std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
+                                           size_t blockSquares = kProbabilityBlock);
 
 // [out] = [v] collapsed onto [outcome] of subsystem [k]: v / [pSq] where the
 // index of subsystem k is [outcome], +0 + 0i elsewhere. Same preconditions as

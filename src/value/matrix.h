@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "value/complex.h"
+#include "value/element_array.h"
 
 // Largest number of elements any matrix value may hold (2 GiB of elements).
 // Sizes are computed in 64 bits and checked against it before allocating.
@@ -29,7 +30,7 @@ void keepLargeArraysOnHeap();
 bool fitsElementBudget(int64_t rows, int64_t cols);
 
 struct Matrix {
-  std::vector<Complex> data;
+  ElementArray data;
   int32_t rows = 0;
   int32_t cols = 0;
   int32_t count = 0;
@@ -44,6 +45,9 @@ struct Matrix {
   // Shapes the matrix [rows] × [cols]: false (and no change) when either is
   // ≤ 0; keeps the elements when the shape is unchanged, else all zeros.
   bool setSize(int32_t rows, int32_t cols);
+  // Shapes the matrix like setSize but leaves the element values unspecified,
+  // for callers that write every element: nothing is zero-filled.
+  bool setSizeForOverwrite(int32_t rows, int32_t cols);
   // Frees the elements; the matrix becomes empty.
   void release();
   // Every element becomes 0 + 0i.

@@ -76,6 +76,12 @@ struct Object {
 // differ; a matrix is copied with assignMatrix and may throw its errors.
 void assignObject(Object& target, const Object& source);
 
+// Assigns like assignObject, but when [source] is an unshared "temp" matrix
+// or vector its contents move into [target]'s payload (so every alias of the
+// target sees them) instead of being copied. Returns whether it moved;
+// otherwise nothing has happened and assignObject applies.
+bool moveIntoObject(Object& target, Object& source);
+
 // A new payload holding [value], for creating variables.
 template <typename T>
 std::shared_ptr<Payload> makePayload(T&& value) {
