@@ -65,36 +65,58 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
 
   // Each output entry is summed over the operator's columns in increasing
   // order from +0 + 0i, as the dense product does, and written once. A unit
-  // of work is one tile of a run (or, for short runs, one block a) of one
-  // column; its inputs are read once and its outputs written once.
-  const size_t tiles = run >= kTile ? (run + kTile - 1) / kTile : 1;
-  const size_t tileLength = run >= kTile ? kTile : run;
+  // of work is one tile of a run of one block a of one column (a whole block
+  // when runs are short); its inputs are read once and its outputs written
+  // once.
+  const bool tiled = run >= kTile;
+  const size_t tiles = tiled ? (run + kTile - 1) / kTile : 1;
   const int64_t units = static_cast<int64_t>(columns * blocks * tiles);
-  parallelFor(units, chunkUnits(static_cast<int64_t>(tileLength * gRows)), [&](int64_t first, int64_t last) {
+  const int64_t unitElements = static_cast<int64_t>((tiled ? kTile : run) * gRows);
+  parallelFor(units, chunkUnits(unitElements), [&](int64_t first, int64_t last) {
     if (breakRequested()) return;
+    size_t tile = static_cast<size_t>(first) % tiles;
+    size_t a = (static_cast<size_t>(first) / tiles) % blocks;
+    size_t col = static_cast<size_t>(first) / (tiles * blocks);
     for (int64_t unit = first; unit < last; ++unit) {
-      const size_t u = static_cast<size_t>(unit);
-      const size_t tile = u % tiles;
-      const size_t a = (u / tiles) % blocks;
-      const size_t col = u / (tiles * blocks);
       const Complex* in = inData + col * inRows + a * gCols * run;
       Complex* result = outData + col * outRows + a * gRows * run;
-      const size_t b0 = tile * tileLength;
-      const size_t length = std::min(tileLength, run - b0);
-      for (size_t r = 0; r < gRows; ++r) {
-        Complex sums[kTile];
-        for (size_t b = 0; b < length; ++b) sums[b] = Complex{0.0, 0.0};
-        for (size_t k = 0; k < gCols; ++k) {
-          const Complex entry = gData[r + k * gRows];
-          const Complex* source = in + k * run + b0;
-          for (size_t b = 0; b < length; ++b) {
-            const Complex p = complexProduct(entry, source[b]);
-            sums[b].re += p.re;
-            sums[b].im += p.im;
+      if (tiled) {
+        const size_t b0 = tile * kTile;
+        const size_t length = std::min(kTile, run - b0);
+        for (size_t r = 0; r < gRows; ++r) {
+          Complex sums[kTile];
+          for (size_t b = 0; b < length; ++b) sums[b] = Complex{0.0, 0.0};
+          for (size_t k = 0; k < gCols; ++k) {
+            const Complex entry = gData[r + k * gRows];
+            const Complex* source = in + k * run + b0;
+            for (size_t b = 0; b < length; ++b) {
+              const Complex p = complexProduct(entry, source[b]);
+              sums[b].re += p.re;
+              sums[b].im += p.im;
+            }
+          }
+          Complex* target = result + r * run + b0;
+          for (size_t b = 0; b < length; ++b) target[b] = sums[b];
+        }
+      } else {
+        for (size_t r = 0; r < gRows; ++r) {
+          for (size_t b = 0; b < run; ++b) {
+            Complex sum{0.0, 0.0};
+            for (size_t k = 0; k < gCols; ++k) {
+              const Complex p = complexProduct(gData[r + k * gRows], in[k * run + b]);
+              sum.re += p.re;
+              sum.im += p.im;
+            }
+            result[r * run + b] = sum;
           }
         }
-        Complex* target = result + r * run + b0;
-        for (size_t b = 0; b < length; ++b) target[b] = sums[b];
+      }
+      if (++tile == tiles) {
+        tile = 0;
+        if (++a == blocks) {
+          a = 0;
+          ++col;
+        }
       }
     }
   });
@@ -180,31 +202,50 @@ std::vector<size_t> odometerOffsets(const std::vector<Wheel>& wheels) {
   return offsets;
 }
 
-// The positions of [wheels] in increasing memory order, each with its
-// odometer position: the last wheel (smallest stride) turns fastest.
-struct Visit {
-  size_t offset;
-  size_t position;
-};
-std::vector<Visit> memoryOrder(const std::vector<Wheel>& wheels) {
-  std::vector<Visit> visits{Visit{0, 0}};
-  size_t weight = 1;
-  std::vector<size_t> weights;
-  for (const Wheel& w : wheels) {
-    weights.push_back(weight);
-    weight *= w.size;
-  }
-  for (size_t i = 0; i < wheels.size(); ++i) {
-    const Wheel& w = wheels[i];
-    std::vector<Visit> next;
-    next.reserve(visits.size() * w.size);
-    for (const Visit& v : visits) {
-      for (size_t d = 0; d < w.size; ++d) next.push_back(Visit{v.offset + d * w.stride, v.position + d * weights[i]});
+// Walks the positions of [wheels] in increasing memory order (the last
+// wheel, of smallest stride, turns fastest), giving each one's memory offset
+// and its odometer position (the first wheel counts fastest) times [unit].
+class MemoryWalk {
+ public:
+  MemoryWalk(const std::vector<Wheel>& wheels, size_t unit) : wheels_(wheels) {
+    size_t weight = unit;
+    for (const Wheel& w : wheels_) {
+      weights_.push_back(weight);
+      weight *= w.size;
     }
-    visits.swap(next);
+    digits_.assign(wheels_.size(), 0);
   }
-  return visits;
-}
+  // Moves to the [index]th position in memory order.
+  void seek(size_t index) {
+    offset_ = 0;
+    position_ = 0;
+    for (size_t i = wheels_.size(); i-- > 0;) {
+      digits_[i] = index % wheels_[i].size;
+      index /= wheels_[i].size;
+      offset_ += digits_[i] * wheels_[i].stride;
+      position_ += digits_[i] * weights_[i];
+    }
+  }
+  size_t offset() const { return offset_; }
+  size_t position() const { return position_; }
+  void advance() {
+    for (size_t i = wheels_.size(); i-- > 0;) {
+      offset_ += wheels_[i].stride;
+      position_ += weights_[i];
+      if (++digits_[i] < wheels_[i].size) return;
+      offset_ -= wheels_[i].size * wheels_[i].stride;
+      position_ -= wheels_[i].size * weights_[i];
+      digits_[i] = 0;
+    }
+  }
+
+ private:
+  std::vector<Wheel> wheels_;
+  std::vector<size_t> weights_;
+  std::vector<size_t> digits_;
+  size_t offset_ = 0;
+  size_t position_ = 0;
+};
 
 }  // namespace
 
@@ -222,7 +263,10 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   // at a time: the first wheels span one block, the remaining (small-stride)
   // wheels choose the block. The squares of a block are gathered into a
   // buffer in odometer order, reading memory in stripes of increasing
-  // address, and then added in that order.
+  // address, and then added in that order. A cache line holds several
+  // amplitudes that lie far apart in odometer order; the larger the block,
+  // the fewer times each line is read (half the squares: twice at most).
+  if (blockSquares == 0) blockSquares = std::max(size_t{1} << 19, v.data.size() / 2);
   size_t blockWheels = 0;
   size_t blockSize = 1;
   const size_t budget = std::max<size_t>(blockSquares / outcomes, 1);
@@ -243,13 +287,16 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
                                       wheels.begin() + static_cast<std::ptrdiff_t>(blockWheels));
   const std::vector<Wheel> blockPart(wheels.begin() + static_cast<std::ptrdiff_t>(blockWheels), wheels.end());
   const std::vector<size_t> rowOffsets = odometerOffsets(rowPart);
-  const std::vector<Visit> columns = memoryOrder(columnPart);
+  const size_t columnCount = blockSize / rowCount;
   const std::vector<size_t> blockOffsets = odometerOffsets(blockPart);
 
-  std::vector<double> squares(outcomes * blockSize);
+  // Reused from the pool of large arrays when large; every square is written
+  // before it is read.
+  ElementArray storage = ElementArray::forOverwrite((outcomes * blockSize + 1) / 2);
+  double* const squares = reinterpret_cast<double*>(storage.data());
   std::vector<double> p(outcomes, 0.0);
   constexpr size_t kColumnsPerChunk = 512;
-  const size_t columnChunks = (columns.size() + kColumnsPerChunk - 1) / kColumnsPerChunk;
+  const size_t columnChunks = (columnCount + kColumnsPerChunk - 1) / kColumnsPerChunk;
   for (size_t blockOffset : blockOffsets) {
     parallelFor(static_cast<int64_t>(outcomes * columnChunks), 1, [&](int64_t first, int64_t last) {
       if (breakRequested()) return;
@@ -257,19 +304,34 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
         const size_t o = static_cast<size_t>(unit) / columnChunks;
         const size_t chunk = static_cast<size_t>(unit) % columnChunks;
         const Complex* base = state + blockOffset + o * outcomeStride;
-        double* buffer = squares.data() + o * blockSize;
-        const size_t end = std::min(columns.size(), (chunk + 1) * kColumnsPerChunk);
-        for (size_t c = chunk * kColumnsPerChunk; c < end; ++c) {
-          const Complex* column = base + columns[c].offset;
-          double* target = buffer + columns[c].position * rowCount;
-          for (size_t r = 0; r < rowCount; ++r) target[r] = squaredModulus(basisAmplitude(column[rowOffsets[r]]));
+        double* buffer = squares + o * blockSize;
+        const size_t end = std::min(columnCount, (chunk + 1) * kColumnsPerChunk);
+        MemoryWalk walk(columnPart, rowCount);
+        walk.seek(chunk * kColumnsPerChunk);
+        // A few neighbouring columns at a time, stripe by stripe, so each
+        // cache line read is used up at once (the stripes lie a power of two
+        // apart and would evict one another's lines).
+        constexpr size_t kGroup = 8;
+        size_t offsets[kGroup];
+        size_t positions[kGroup];
+        for (size_t c = chunk * kColumnsPerChunk; c < end;) {
+          const size_t group = std::min(kGroup, end - c);
+          for (size_t i = 0; i < group; ++i, walk.advance()) {
+            offsets[i] = walk.offset();
+            positions[i] = walk.position();
+          }
+          for (size_t r = 0; r < rowCount; ++r) {
+            const Complex* stripe = base + rowOffsets[r];
+            for (size_t i = 0; i < group; ++i) buffer[positions[i] + r] = squaredModulus(basisAmplitude(stripe[offsets[i]]));
+          }
+          c += group;
         }
       }
     });
     if (breakRequested()) break;
     parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
       for (int64_t o = first; o < last; ++o) {
-        const double* buffer = squares.data() + static_cast<size_t>(o) * blockSize;
+        const double* buffer = squares + static_cast<size_t>(o) * blockSize;
         double sum = p[static_cast<size_t>(o)];
         for (size_t i = 0; i < blockSize; ++i) sum += buffer[i];
         p[static_cast<size_t>(o)] = sum;
