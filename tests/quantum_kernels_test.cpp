@@ -229,7 +229,8 @@ TEST(QuantumKernels, DenseWalkReportsIllShapedStates) {
 TEST(QuantumKernels, BlockedAndTiledPathsMatchTheReference) {
   // States long enough for whole tiles of a run, and the probabilities
   // gathered in blocks of every size down to one square, on systems of mixed
-  // dimensions: the blocking must never change a bit.
+  // dimensions: the blocking must never change a bit. The threaded tensor
+  // product against the plain one rides along.
   RandomCases cases(23);
   for (int trial = 0; trial < 40; ++trial) {
     std::vector<int32_t> dims = cases.dims();
@@ -243,6 +244,11 @@ TEST(QuantumKernels, BlockedAndTiledPathsMatchTheReference) {
     Matrix fast;
     kernels::applyOperator(dims, k, g, v, fast);
     ASSERT_EQ(bitText(fast), bitText(dense)) << "dims " << dimsText(dims) << " k " << k;
+    Matrix plainProduct;
+    tensorProduct(g, v, plainProduct);
+    Matrix fastProduct;
+    kernels::tensorProduct(g, v, fastProduct);
+    ASSERT_EQ(bitText(fastProduct), bitText(plainProduct));
     for (int32_t measured = 0; measured < static_cast<int32_t>(dims.size()); ++measured) {
       const std::string expected = bitText(reference::subsystemProbabilities(v, dims, measured));
       for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{0}}) {
@@ -278,6 +284,9 @@ TEST(QuantumKernels, EveryThreadCountGivesTheSameBits) {
     Matrix collapsed;
     kernels::collapseSubsystem(v, dims, 2, 3, 0.25, collapsed);
     text += bitText(collapsed);
+    Matrix product;
+    kernels::tensorProduct(operators[1], v, product);
+    text += bitText(product);
     results.push_back(text);
   }
   setParallelThreads(original);

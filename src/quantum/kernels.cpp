@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "quantum/parallel.h"
 #include "value/break_flag.h"
@@ -120,6 +121,46 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
       }
     }
   });
+}
+
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+  const int64_t rows = int64_t{a.rows} * b.rows;
+  const int64_t cols = int64_t{a.cols} * b.cols;
+  if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
+  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
+    out.release();
+    return;
+  }
+  // Unit: one column of a's factor times one column of b (a.rows · b.rows
+  // elements), in storage order.
+  const size_t aRows = toIndex(a.rows);
+  const size_t bRows = toIndex(b.rows);
+  const size_t bCols = toIndex(b.cols);
+  const Complex* aData = a.data.data();
+  const Complex* bData = b.data.data();
+  Complex* outData = out.data.data();
+  const int64_t columns = cols;
+  const int64_t rowsPerUnit = rows;
+  // Tall columns are split into pieces of whole runs of b.
+  const size_t piecesPerColumn = std::clamp<size_t>(toIndex(rowsPerUnit / kChunkElements), 1, aRows);
+  const size_t piece = (aRows + piecesPerColumn - 1) / piecesPerColumn;
+  parallelFor(columns * static_cast<int64_t>(piecesPerColumn), chunkUnits(rowsPerUnit / static_cast<int64_t>(piecesPerColumn)),
+              [&](int64_t first, int64_t last) {
+                if (breakRequested()) return;
+                for (int64_t unit = first; unit < last; ++unit) {
+                  const size_t column = static_cast<size_t>(unit) / piecesPerColumn;
+                  const size_t firstRow = (static_cast<size_t>(unit) % piecesPerColumn) * piece;
+                  const size_t endRow = std::min(aRows, firstRow + piece);
+                  if (firstRow >= endRow) continue;
+                  const Complex* aColumn = aData + (column / bCols) * aRows;
+                  const Complex* bColumn = bData + (column % bCols) * bRows;
+                  Complex* target = outData + column * aRows * bRows + firstRow * bRows;
+                  for (size_t ia = firstRow; ia < endRow; ++ia) {
+                    const Complex factor = aColumn[ia];
+                    for (size_t ib = 0; ib < bRows; ++ib) *target++ = complexProduct(factor, bColumn[ib]);
+                  }
+                }
+              });
 }
 
 namespace {
@@ -274,11 +315,11 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
     blockSize *= wheels[blockWheels].size;
     ++blockWheels;
   }
-  // Within a block, the first wheels up to at least 8 positions form the
+  // Within a block, the first wheels up to at least 32 positions form the
   // rows of a transposition (one stripe each) and the others its columns.
   size_t rowWheels = 0;
   size_t rowCount = 1;
-  while (rowWheels < blockWheels && rowCount < 8) {
+  while (rowWheels < blockWheels && rowCount < 32) {
     rowCount *= wheels[rowWheels].size;
     ++rowWheels;
   }

@@ -49,6 +49,11 @@ WidenedShape widenedShape(const std::vector<int32_t>& dims, int32_t k, const Mat
 // gets [high] · g.rows · [low] rows and v.cols columns.
 void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& v, Matrix& out);
 
+// tensor: [out] = [a] ⊗ [b] as tensorProduct makes it (the same bits), each
+// element written once, the work spread over threads. The caller checks the
+// size against the element budget.
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
+
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
 // system [dims]; a [k] outside the system makes [out] an exact copy of [v].
 // [v] must have widenedShape(dims, k, g).cols rows, and [g] storage when [k]
