@@ -1,5 +1,6 @@
 // Measurement: one qubit of a register, or one subsystem of a system, with
 // collapse; or only the outcome probabilities of a subsystem.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -146,7 +147,10 @@ void builtinMeasureQbit(Call& call) {
   }
   const double draw = (std::rand() % 10000) / 10000.0;
   Matrix collapsed;
-  assignMatrix(collapsed, v);
+  if (!v.hasStorage()) assignMatrix(collapsed, v);  // throws the copy's error
+  // Columns after the first are copied as they are; the first is written below.
+  collapsed.setSizeForOverwrite(v.rows, v.cols);
+  std::copy(v.data.begin() + v.rows, v.data.end(), collapsed.data.begin() + v.rows);
   const int32_t outcome = draw < p0 ? 0 : 1;
   storeInteger(call, nameValue.getString(), outcome);
 
