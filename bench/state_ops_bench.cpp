@@ -4,7 +4,8 @@
 // (best of 5 runs each), so start-up and the building of the state cancel
 // out. Each time is also given as a fraction of the machine's copy
 // bandwidth: (bytes the operation must move ÷ its time) ÷ (2 × buffer ÷ the
-// time of one memcpy of a 1 GiB buffer, measured here).
+// time of one memcpy of a 1 GiB buffer, measured here before each system, so
+// that a machine whose load changes during the run is compared with itself).
 //
 // Bytes per operation, in state sizes S: apply_op 2 (read, write), tensor 1
 // (the product written; its factors are small), measure and partial_measure
@@ -185,19 +186,24 @@ int main(int argc, char** argv) {
   }
   if (systems.empty()) systems = {{2, 16}, {2, 20}, {2, 22}, {2, 24}, {3, 15}, {5, 10}};
 
-  const double bandwidth = copyBandwidth();
-  std::printf("copy bandwidth (2 x 1 GiB / memcpy time): %.2f GB/s\n\n", bandwidth / 1e9);
-  std::printf("%-8s %-22s %12s %10s\n", "system", "operation", "ms per op", "of copy");
+  std::printf("%-8s %-22s %12s %10s %12s\n", "system", "operation", "ms per op", "of copy", "copy GB/s");
   for (const System& sys : systems) {
+    const double bandwidth = copyBandwidth();
     const double stateBytes = sys.states() * 16.0;
-    // Enough operations that the difference stands above the noise.
-    const int delta = stateBytes >= 64e6 ? 4 : stateBytes >= 8e6 ? 8 : 32;
+    // Enough operations (about 2 GiB of state each way) that the difference
+    // stands above the noise of starting a process.
+    const int delta = static_cast<int>(std::clamp(2147483648.0 / stateBytes, 4.0, 2048.0));
     for (const Operation& op : kOperations) {
       const double base = bestSeconds(binary, script(sys, op, 1));
       const double more = bestSeconds(binary, script(sys, op, 1 + delta));
-      const double perOp = std::max(more - base, 1e-9) / delta;
+      if (more <= base) {
+        std::printf("%-8s %-22s %12s %10s %12.2f\n", sys.label().c_str(), op.name, "noise", "-", bandwidth / 1e9);
+        continue;
+      }
+      const double perOp = (more - base) / delta;
       const double fraction = (op.stateSizesMoved * stateBytes / perOp) / bandwidth;
-      std::printf("%-8s %-22s %12.2f %9.1f%%\n", sys.label().c_str(), op.name, perOp * 1e3, fraction * 100.0);
+      std::printf("%-8s %-22s %12.2f %9.1f%% %12.2f\n", sys.label().c_str(), op.name, perOp * 1e3, fraction * 100.0,
+                  bandwidth / 1e9);
       std::fflush(stdout);
     }
   }
