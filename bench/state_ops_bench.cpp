@@ -190,9 +190,9 @@ int main(int argc, char** argv) {
   for (const System& sys : systems) {
     const double bandwidth = copyBandwidth();
     const double stateBytes = sys.states() * 16.0;
-    // Enough operations (about 2 GiB of state each way) that the difference
+    // Enough operations (about 1 GiB of state) that the difference
     // stands above the noise of starting a process.
-    const int delta = static_cast<int>(std::clamp(2147483648.0 / stateBytes, 4.0, 2048.0));
+    const int delta = static_cast<int>(std::clamp(1073741824.0 / stateBytes, 4.0, 1024.0));
     for (const Operation& op : kOperations) {
       const double base = bestSeconds(binary, script(sys, op, 1));
       const double more = bestSeconds(binary, script(sys, op, 1 + delta));
