@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -53,14 +55,23 @@ class WorkerPool {
     std::unique_lock<std::mutex> lock(mutex_);
     finished_.wait(lock, [this] { return busy_ == 0; });
     body_ = nullptr;
+    // A body that broke its promise not to throw: reported on the caller's
+    // thread once every thread has stopped touching the job.
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
   }
 
  private:
   void takeChunks() {
-    for (;;) {
-      const int64_t begin = next_.fetch_add(grain_, std::memory_order_relaxed);
-      if (begin >= n_) return;
-      (*body_)(begin, std::min(n_, begin + grain_));
+    try {
+      for (;;) {
+        const int64_t begin = next_.fetch_add(grain_, std::memory_order_relaxed);
+        if (begin >= n_) return;
+        (*body_)(begin, std::min(n_, begin + grain_));
+      }
+    } catch (...) {
+      next_.store(n_, std::memory_order_relaxed);  // hand out nothing more
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!failure_) failure_ = std::current_exception();
     }
   }
 
@@ -98,6 +109,7 @@ class WorkerPool {
   int64_t n_ = 0;
   int64_t grain_ = 1;
   std::atomic<int64_t> next_{0};
+  std::exception_ptr failure_;
 };
 
 thread_local bool WorkerPool::insideWorker = false;

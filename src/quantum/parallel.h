@@ -15,7 +15,9 @@
 // Calls [body](begin, end) for consecutive ranges covering [0, [n]), each at
 // least [grain] long except the last, and returns when all have run. Ranges
 // may run concurrently; [body] must only write outputs of its own range and
-// must not throw (a kernel that stops early on a break simply returns).
+// should not throw (a kernel that stops early on a break simply returns); if
+// it does, the remaining ranges are skipped and the first exception is
+// rethrown here.
 void parallelFor(int64_t n, int64_t grain, const std::function<void(int64_t, int64_t)>& body);
 
 // The number of threads parallelFor spreads work over (the caller included).
