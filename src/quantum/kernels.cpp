@@ -5,10 +5,6 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "quantum/parallel.h"
 #include "value/break_flag.h"
 
@@ -53,32 +49,6 @@ int64_t chunkUnits(int64_t elementsPerUnit) {
   return elementsPerUnit >= kChunkElements ? 1 : kChunkElements / std::max<int64_t>(elementsPerUnit, 1);
 }
 
-// Writes the elements of a result. A result much larger than the caches is
-// written around them: its lines are not read before being overwritten, and
-// do not evict the input still to be read. The stored bits are the same.
-class ResultWriter {
- public:
-  explicit ResultWriter(size_t elements) : stream_(elements * sizeof(Complex) >= (size_t{8} << 20)) {}
-  void put(Complex* target, Complex value) const {
-#if defined(__SSE2__)
-    if (stream_) {
-      _mm_stream_pd(reinterpret_cast<double*>(target), _mm_set_pd(value.im, value.re));
-      return;
-    }
-#endif
-    *target = value;
-  }
-  // Makes the writes of this thread visible before it reports its work done.
-  void finish() const {
-#if defined(__SSE2__)
-    if (stream_) _mm_sfence();
-#endif
-  }
-
- private:
-  bool stream_;
-};
-
 }  // namespace
 
 void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& v, Matrix& out) {
@@ -103,7 +73,6 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
   const size_t tiles = tiled ? (run + kTile - 1) / kTile : 1;
   const int64_t units = static_cast<int64_t>(columns * blocks * tiles);
   const int64_t unitElements = static_cast<int64_t>((tiled ? kTile : run) * gRows);
-  const ResultWriter writer(out.data.size());
   parallelFor(units, chunkUnits(unitElements), [&](int64_t first, int64_t last) {
     if (breakRequested()) return;
     size_t tile = static_cast<size_t>(first) % tiles;
@@ -128,7 +97,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
             }
           }
           Complex* target = result + r * run + b0;
-          for (size_t b = 0; b < length; ++b) writer.put(target + b, sums[b]);
+          for (size_t b = 0; b < length; ++b) target[b] = sums[b];
         }
       } else {
         for (size_t r = 0; r < gRows; ++r) {
@@ -139,7 +108,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
               sum.re += p.re;
               sum.im += p.im;
             }
-            writer.put(result + r * run + b, sum);
+            result[r * run + b] = sum;
           }
         }
       }
@@ -151,7 +120,6 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
         }
       }
     }
-    writer.finish();
   });
 }
 
@@ -176,7 +144,6 @@ void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
   // Tall columns are split into pieces of whole runs of b.
   const size_t piecesPerColumn = std::clamp<size_t>(toIndex(rowsPerUnit / kChunkElements), 1, aRows);
   const size_t piece = (aRows + piecesPerColumn - 1) / piecesPerColumn;
-  const ResultWriter writer(out.data.size());
   parallelFor(columns * static_cast<int64_t>(piecesPerColumn), chunkUnits(rowsPerUnit / static_cast<int64_t>(piecesPerColumn)),
               [&](int64_t first, int64_t last) {
                 if (breakRequested()) return;
@@ -190,10 +157,9 @@ void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
                   Complex* target = outData + column * aRows * bRows + firstRow * bRows;
                   for (size_t ia = firstRow; ia < endRow; ++ia) {
                     const Complex factor = aColumn[ia];
-                    for (size_t ib = 0; ib < bRows; ++ib) writer.put(target++, complexProduct(factor, bColumn[ib]));
+                    for (size_t ib = 0; ib < bRows; ++ib) *target++ = complexProduct(factor, bColumn[ib]);
                   }
                 }
-                writer.finish();
               });
 }
 
@@ -427,13 +393,12 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   const size_t kept = static_cast<size_t>(outcome);
   // Unit: one run of the state, all of one outcome of subsystem k.
   const int64_t runs = static_cast<int64_t>(v.data.size() / run);
-  const ResultWriter writer(v.data.size());
   parallelFor(runs, chunkUnits(static_cast<int64_t>(run)), [&](int64_t first, int64_t last) {
     if (breakRequested()) return;
     for (int64_t unit = first; unit < last; ++unit) {
       const size_t begin = static_cast<size_t>(unit) * run;
       if (static_cast<size_t>(unit) % outcomes != kept) {
-        for (size_t i = begin; i < begin + run; ++i) writer.put(result + i, Complex{0.0, 0.0});
+        std::fill(result + begin, result + begin + run, Complex{0.0, 0.0});
         continue;
       }
       for (size_t i = begin; i < begin + run; ++i) {
@@ -441,10 +406,9 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
         // The dense collapse scales the unit basis vector by amplitude / pSq
         // and adds it to a zero vector: +0 plus the scaled unit entry.
         const Complex scaled = complexProduct(Complex{amplitude.re / pSq, amplitude.im / pSq}, Complex{1.0, 0.0});
-        writer.put(result + i, Complex{0.0 + scaled.re, 0.0 + scaled.im});
+        result[i] = Complex{0.0 + scaled.re, 0.0 + scaled.im};
       }
     }
-    writer.finish();
   });
 }
 
