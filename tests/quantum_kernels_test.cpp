@@ -3,6 +3,7 @@
 // additions shows up in the last bits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "quantum/kernels.h"
+#include "quantum/parallel.h"
 #include "quantum/reference.h"
 #include "value/error.h"
 
@@ -222,4 +224,85 @@ TEST(QuantumKernels, DenseWalkReportsIllShapedStates) {
   } catch (const ScriptError& e) {
     EXPECT_STREQ(e.what(), "Dot product error 3\n");
   }
+}
+
+TEST(QuantumKernels, BlockedAndTiledPathsMatchTheReference) {
+  // States long enough for whole tiles of a run, and the probabilities
+  // gathered in blocks of every size down to one square, on systems of mixed
+  // dimensions: the blocking must never change a bit. The threaded tensor
+  // product against the plain one rides along.
+  RandomCases cases(23);
+  for (int trial = 0; trial < 40; ++trial) {
+    std::vector<int32_t> dims = cases.dims();
+    dims.push_back(64 + cases.below(40));  // a long run below every other subsystem
+    if (product(dims) > 600) continue;
+    const int32_t k = cases.below(static_cast<int32_t>(dims.size()) - 1);
+    const Matrix g = cases.matrix(dims[static_cast<size_t>(k)], dims[static_cast<size_t>(k)]);
+    const Matrix v = cases.matrix(static_cast<int32_t>(product(dims)), 1);
+    Matrix dense;
+    ASSERT_TRUE(reference::applyOperator(dims, k, g, v, dense));
+    Matrix fast;
+    kernels::applyOperator(dims, k, g, v, fast);
+    ASSERT_EQ(bitText(fast), bitText(dense)) << "dims " << dimsText(dims) << " k " << k;
+    Matrix plainProduct;
+    tensorProduct(g, v, plainProduct);
+    Matrix fastProduct;
+    kernels::tensorProduct(g, v, fastProduct);
+    ASSERT_EQ(bitText(fastProduct), bitText(plainProduct));
+    for (int32_t measured = 0; measured < static_cast<int32_t>(dims.size()); ++measured) {
+      const std::string expected = bitText(reference::subsystemProbabilities(v, dims, measured));
+      for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{0}}) {
+        ASSERT_EQ(bitText(kernels::subsystemProbabilities(v, dims, measured, block)), expected)
+            << "dims " << dimsText(dims) << " k " << measured << " block " << block;
+      }
+    }
+  }
+}
+
+TEST(QuantumKernels, EveryThreadCountGivesTheSameBits) {
+  // Large enough that every kernel splits its work into many chunks.
+  const std::vector<int32_t> dims{3, 2, 5, 2, 2, 3, 2, 2, 2, 3, 2};
+  RandomCases cases(31);
+  const Matrix v = cases.matrix(static_cast<int32_t>(product(dims)), 1);
+  const std::vector<int32_t> positions{0, 2, 10, 11};  // 11 is outside the system
+  std::vector<Matrix> operators;
+  for (int32_t k : positions) {
+    const int32_t d = dims[static_cast<size_t>(k % 11)];
+    operators.push_back(cases.matrix(d, d));
+  }
+  const int original = parallelThreadCount();
+  std::vector<std::string> results;
+  for (int threads : {1, 2, 3}) {
+    setParallelThreads(threads);
+    std::string text;
+    for (size_t i = 0; i < positions.size(); ++i) {
+      Matrix out;
+      kernels::applyOperator(dims, positions[i], operators[i], v, out);
+      text += bitText(out);
+    }
+    for (int32_t k : {0, 2, 10}) text += bitText(kernels::subsystemProbabilities(v, dims, k, 1000));
+    Matrix collapsed;
+    kernels::collapseSubsystem(v, dims, 2, 3, 0.25, collapsed);
+    text += bitText(collapsed);
+    Matrix product;
+    kernels::tensorProduct(operators[1], v, product);
+    text += bitText(product);
+    results.push_back(text);
+  }
+  setParallelThreads(original);
+  EXPECT_EQ(results[1], results[0]);
+  EXPECT_EQ(results[2], results[0]);
+}
+
+TEST(QuantumKernels, ParallelForCoversEveryIndexOnce) {
+  const int original = parallelThreadCount();
+  setParallelThreads(3);
+  for (int64_t n : {0, 1, 5, 1000, 4097}) {
+    std::vector<int> hits(static_cast<size_t>(n), 0);
+    parallelFor(n, 64, [&](int64_t begin, int64_t end) {
+      for (int64_t i = begin; i < end; ++i) ++hits[static_cast<size_t>(i)];
+    });
+    EXPECT_EQ(std::count(hits.begin(), hits.end(), 1), n);
+  }
+  setParallelThreads(original);
 }

@@ -196,3 +196,39 @@ TEST(Scope, IndexedScopesBehaveLikeFullCopiesWithLinearScans) {
     }
   }
 }
+
+TEST(Scope, UnsharedTemporaryMovesIntoFirstEntryOthersGetCopies) {
+  auto matrixOf = [](double value) {
+    Matrix m;
+    m.setSize(2, 1);
+    m.fill(Complex{value, 0.0});
+    return m;
+  };
+  Scope outer;
+  outer.addVariable(Object("m", ValueType::Matrix, makePayload(matrixOf(1))));
+  Scope inner(outer, 0);
+  inner.addVariable(Object("m", ValueType::String, makePayload(std::string("skip"))));
+  inner.addVariable(Object("m", ValueType::Matrix, makePayload(matrixOf(2))));
+  Object innerView;
+  inner.findVariable("m", innerView);  // an alias of the newest entry
+  Object outerView = Object("m", ValueType::Matrix, nullptr);
+  for (const Scope::Entry& e : outer.ownEntries()) outerView = e.object;
+
+  Object temp;
+  const Complex* moved = temp.setMatrix(matrixOf(5)).data.data();
+  inner.assignVariable("m", std::move(temp));
+  // The newest entry took the array itself, and its alias sees it; the
+  // string entry is left alone; the outer entry holds a copy.
+  EXPECT_EQ(innerView.getMatrix().data.data(), moved);
+  EXPECT_EQ(outerView.getMatrix().data[1].re, 5.0);
+  EXPECT_NE(outerView.getMatrix().data.data(), moved);
+
+  // A value still shared (here with a view) is copied, never taken from its owner.
+  Object shared;
+  shared.setMatrix(matrixOf(6));
+  Object keeper = shared;
+  inner.assignVariable("m", std::move(shared));
+  EXPECT_EQ(keeper.getMatrix().data[0].re, 6.0);
+  EXPECT_EQ(innerView.getMatrix().data[0].re, 6.0);
+  EXPECT_EQ(innerView.getMatrix().data.data(), moved);  // copied into the existing array
+}

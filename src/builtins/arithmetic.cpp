@@ -35,8 +35,10 @@ void setNewMatrix(Call& call, Fill fill) {
 // A copy of [m] scaled by [s]: scalars multiply matrices from the left only.
 void setScaledCopy(Call& call, Complex s, const Matrix& m) {
   setNewMatrix(call, [&](Matrix& out) {
-    assignMatrix(out, m);
-    out.scale(s);
+    if (!m.hasStorage()) assignMatrix(out, m);  // throws the copy's error
+    // Each element written once: complexProduct(s, e), as scale forms it.
+    out.setSizeForOverwrite(m.rows, m.cols);
+    for (size_t k = 0; k < m.data.size(); ++k) out.data[k] = complexProduct(s, m.data[k]);
   });
 }
 

@@ -1,5 +1,6 @@
 // Measurement: one qubit of a register, or one subsystem of a system, with
 // collapse; or only the outcome probabilities of a subsystem.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -42,6 +43,21 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
   if (state.v.count != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
+}
+
+// The outcome probabilities of subsystem k; a break ends the line.
+std::vector<double> probabilities(const SubsystemState& state) {
+  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  throwIfBreak();
+  return p;
+}
+
+// The state collapsed onto [outcome]; a break ends the line.
+Matrix collapse(const SubsystemState& state, int32_t outcome, double pSq) {
+  Matrix collapsed;
+  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, collapsed);
+  throwIfBreak();
+  return collapsed;
 }
 
 // The outcome table of one subsystem: percentages, the probabilities used to
@@ -98,20 +114,6 @@ class MeasurementArgs {
   std::vector<Object> values_;
 };
 
-// The kernels stop early on a break and leave the raising to their caller.
-std::vector<double> probabilities(const SubsystemState& state) {
-  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
-  throwIfBreak();
-  return p;
-}
-
-Matrix collapsed(const SubsystemState& state, int32_t outcome, double pSq) {
-  Matrix out;
-  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, out);
-  throwIfBreak();
-  return out;
-}
-
 void storeInteger(Call& call, const std::string& name, int32_t value) {
   Object stored;
   stored.setInteger(value);
@@ -147,7 +149,10 @@ void builtinMeasureQbit(Call& call) {
   }
   const double draw = (std::rand() % 10000) / 10000.0;
   Matrix collapsed;
-  assignMatrix(collapsed, v);
+  if (!v.hasStorage()) assignMatrix(collapsed, v);  // throws the copy's error
+  // Columns after the first are copied as they are; the first is written below.
+  collapsed.setSizeForOverwrite(v.rows, v.cols);
+  std::copy(v.data.begin() + v.rows, v.data.end(), collapsed.data.begin() + v.rows);
   const int32_t outcome = draw < p0 ? 0 : 1;
   storeInteger(call, nameValue.getString(), outcome);
 
@@ -166,12 +171,11 @@ void builtinMeasure(Call& call) {
   const MeasurementArgs args(call, 4);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-
   const OutcomeTable table = outcomeTable(probabilities(state), nullptr);
   const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
   const int32_t outcome = chooseOutcome(table, draw);
   storeInteger(call, args[4].getString(), outcome);
-  call.result.setMatrix(collapsed(state, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)])));
+  call.result.setMatrix(collapse(state, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)])));
 }
 
 void builtinPartialMeasure(Call& call) {
@@ -179,14 +183,13 @@ void builtinPartialMeasure(Call& call) {
   const MeasurementArgs args(call, 5);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
-
   const OutcomeTable table = outcomeTable(probabilities(state), &call.out());
   const double draw = std::rand() % 100;
   const int32_t outcome = chooseOutcome(table, draw);
   const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
   call.out() << "result = " << outcome << "\n";
   call.out() << "pSq = " << formatDouble(pSq) << "\n";
-  call.result.setMatrix(collapsed(state, outcome, pSq));
+  call.result.setMatrix(collapse(state, outcome, pSq));
 }
 
 void builtinMeasureDistribution(Call& call) {

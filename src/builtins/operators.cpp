@@ -19,7 +19,8 @@ void builtinTensor(Call& call) {
     return;
   }
   Matrix product;
-  tensorProduct(a, b, product);
+  kernels::tensorProduct(a, b, product);
+  throwIfBreak();
   call.result.setMatrix(std::move(product));
 }
 

@@ -1,4 +1,6 @@
 // The variable keywords: new (its head), delete, get, size, set.
+#include <utility>
+
 #include "builtins/builtins.h"
 #include "builtins/core_keywords.h"
 
@@ -46,6 +48,6 @@ void builtinSize(Call& call) {
 
 void builtinSet(Call& call) {
   const ArgValue name(call, 1);
-  const Object value = call.arg(2);
-  call.targetScope.assignVariable(name.asVariableName(), value);
+  Object value = call.arg(2);
+  call.targetScope.assignVariable(name.asVariableName(), std::move(value));
 }

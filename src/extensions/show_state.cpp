@@ -32,7 +32,7 @@ const char* const kShowStateHelp =
 void extensionShowState(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, false), 1, 2, false);
   if (!checkRegister(call, reg)) return;
-  const std::vector<Complex>& v = reg.state->data;
+  const ElementArray& v = reg.state->data;
   const auto p = reg.probability();
   const Shown shown = chooseShown(v.size(), p, [&v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); });
   std::vector<std::vector<std::string>> rows;

@@ -66,6 +66,21 @@ void Scope::assignVariable(const VariableName& name, const Object& value) {
   });
 }
 
+void Scope::assignVariable(const VariableName& name, Object&& value) {
+  const Object* moved = nullptr;
+  visitNamed(this, UINT64_MAX, name, [&](const Object& o) {
+    Object& target = const_cast<Object&>(o);
+    if (moved) {
+      assignObject(target, *moved);
+    } else if (moveIntoObject(target, value)) {
+      moved = &target;
+    } else {
+      assignObject(target, value);
+    }
+    return false;
+  });
+}
+
 void Scope::deleteVariable(const VariableName& name) {
   // Inherited entries come first in a snapshot's list order, so any visible
   // match further out is the "first" one.

@@ -35,6 +35,9 @@ class Scope {
   // Assigns [value] to every visible entry named [name] (assignObject rules),
   // newest first.
   void assignVariable(const VariableName& name, const Object& value);
+  // The same, moving an unshared "temp" [value] into the first entry that
+  // takes it instead of copying; later entries get copies of that entry.
+  void assignVariable(const VariableName& name, Object&& value);
   // Removes the first visible entry named [name]; throws "Cannot delete
   // variable" when that entry is inherited. Nothing happens without a match.
   void deleteVariable(const VariableName& name);

@@ -3,6 +3,11 @@
 // vector, so time grows with the state's length times one subsystem's
 // dimension and memory with the state's length.
 //
+// The work is spread over threads with parallelFor in blocks whose results
+// do not depend on which thread computes them, and stops early between
+// blocks when a break is pending (the output is then incomplete; the caller
+// reports the break).
+//
 // They give bit for bit what the dense algorithms of reference.h give for
 // finite inputs. Two facts make that possible. A sum started at +0 + 0i never
 // becomes -0, and adding a zero of either sign to it changes nothing, so the
@@ -48,8 +53,13 @@ WidenedShape widenedShape(const std::vector<int32_t>& dims, int32_t k, const Mat
 // gets [high] · g.rows · [low] rows and v.cols columns.
 void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& v, Matrix& out);
 
+// tensor: [out] = [a] ⊗ [b] as tensorProduct makes it (the same bits), each
+// element written once, the work spread over threads. The caller checks the
+// size against the element budget.
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
+
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
-// system [dims]; a [k] outside the system copies [v] as the identity would.
+// system [dims]; a [k] outside the system makes [out] an exact copy of [v].
 // [v] must have widenedShape(dims, k, g).cols rows, and [g] storage when [k]
 // is inside the system. Outside the system [out] is an exact copy of [v].
 void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out);
@@ -57,8 +67,11 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
 // The outcome probabilities p[0 .. dims[k]-1] of subsystem [k] of the state
 // [v] (one column of Π dims rows, every dimension ≥ 1, k in range). Each p[o]
 // sums |v|² in odometer order: the lowest-numbered other subsystem advances
-// first.
-std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k);
+// first. The squares are gathered at most [blockSquares] at a time (a
+// buffer of that many doubles; 0 chooses a quarter of the state's size, at
+// least 4 MiB); the result does not depend on it.
+std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
+                                           size_t blockSquares = 0);
 
 // [out] = [v] collapsed onto [outcome] of subsystem [k]: v / [pSq] where the
 // index of subsystem k is [outcome], +0 + 0i elsewhere. Same preconditions as

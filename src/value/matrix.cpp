@@ -56,7 +56,7 @@ bool Matrix::setSize(int32_t newRows, int32_t newCols) {
   if (hasStorage() && rows == newRows && cols == newCols) return true;
   // Every caller checks the budget and reports it; this is the backstop.
   if (!fitsElementBudget(newRows, newCols)) throw std::bad_alloc();
-  std::vector<Complex> fresh(static_cast<size_t>(newRows) * static_cast<size_t>(newCols));
+  ElementArray fresh(static_cast<size_t>(newRows) * static_cast<size_t>(newCols));
   data.swap(fresh);
   rows = newRows;
   cols = newCols;
@@ -64,8 +64,22 @@ bool Matrix::setSize(int32_t newRows, int32_t newCols) {
   return true;
 }
 
+bool Matrix::setSizeForOverwrite(int32_t newRows, int32_t newCols) {
+  if (newRows <= 0 || newCols <= 0) return false;
+  if (hasStorage() && rows == newRows && cols == newCols) return true;
+  if (!fitsElementBudget(newRows, newCols)) throw std::bad_alloc();
+  // The old array goes back to the pool before the new one is taken, so a
+  // reshape to the same byte size reuses it.
+  release();
+  data = ElementArray::forOverwrite(static_cast<size_t>(newRows) * static_cast<size_t>(newCols));
+  rows = newRows;
+  cols = newCols;
+  count = newRows * newCols;
+  return true;
+}
+
 void Matrix::release() {
-  std::vector<Complex>().swap(data);
+  ElementArray().swap(data);
   rows = cols = count = 0;
 }
 
@@ -108,7 +122,7 @@ Matrix& assignMatrix(Matrix& target, const Matrix& source) {
 
 void adjoint(const Matrix& source, Matrix& out) {
   if (!source.hasStorage()) return;
-  out.setSize(source.cols, source.rows);
+  out.setSizeForOverwrite(source.cols, source.rows);
   BreakPoll poll;
   for (int32_t i = 0; i < source.rows; ++i) {
     poll.throwAfter(static_cast<uint64_t>(source.cols));
@@ -125,7 +139,7 @@ namespace {
 template <typename Op>
 void elementWise(const Matrix& a, const Matrix& b, Matrix& out, const char* message, Op op) {
   if (!a.hasStorage() || !b.hasStorage() || a.rows != b.rows || a.cols != b.cols) throw ScriptError(message);
-  out.setSize(a.rows, a.cols);
+  out.setSizeForOverwrite(a.rows, a.cols);
   BreakPoll poll;
   for (size_t k = 0; k < a.data.size(); ++k) {
     poll.throwAfter(1);
@@ -147,7 +161,7 @@ void subtractMatrix(const Matrix& a, const Matrix& b, Matrix& out) {
 
 bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
   if (a.cols != b.rows) return false;
-  if (!out.setSize(a.rows, b.cols)) {
+  if (!out.setSizeForOverwrite(a.rows, b.cols)) {
     out.release();
     return true;
   }
@@ -175,7 +189,7 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
 
 bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
   if (a.cols != b.rows) return false;
-  if (!out.setSize(a.rows, b.cols)) {
+  if (!out.setSizeForOverwrite(a.rows, b.cols)) {
     out.release();
     return true;
   }
@@ -206,16 +220,22 @@ void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
   const int64_t rows = int64_t{a.rows} * b.rows;
   const int64_t cols = int64_t{a.cols} * b.cols;
   if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
-  if (!out.setSize(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
+  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
     out.release();
     return;
   }
+  // Column ja·b.cols + jb of out is column ja of a times column jb of b,
+  // written once in storage order.
+  Complex* target = out.data.data();
   BreakPoll poll;
-  for (int32_t j = 0; j < out.cols; ++j) {
-    poll.throwAfter(static_cast<uint64_t>(out.rows));
-    for (int32_t i = 0; i < out.rows; ++i) {
-      out.data[flat(out, i, j)] =
-          complexProduct(a.data[flat(a, i / b.rows, j / b.cols)], b.data[flat(b, i % b.rows, j % b.cols)]);
+  for (int32_t ja = 0; ja < a.cols; ++ja) {
+    for (int32_t jb = 0; jb < b.cols; ++jb) {
+      poll.throwAfter(static_cast<uint64_t>(out.rows));
+      const Complex* bColumn = &b.data[flat(b, 0, jb)];
+      for (int32_t ia = 0; ia < a.rows; ++ia) {
+        const Complex factor = a.data[flat(a, ia, ja)];
+        for (int32_t ib = 0; ib < b.rows; ++ib) *target++ = complexProduct(factor, bColumn[ib]);
+      }
     }
   }
 }

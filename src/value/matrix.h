@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "value/complex.h"
+#include "value/element_array.h"
 
 // Largest number of elements any matrix value may hold (2 GiB of elements).
 // Sizes are computed in 64 bits and checked against it before allocating.
@@ -34,7 +35,7 @@ void keepLargeArraysOnHeap();
 bool fitsElementBudget(int64_t rows, int64_t cols);
 
 struct Matrix {
-  std::vector<Complex> data;
+  ElementArray data;
   int32_t rows = 0;
   int32_t cols = 0;
   int32_t count = 0;
@@ -49,6 +50,9 @@ struct Matrix {
   // Shapes the matrix [rows] × [cols]: false (and no change) when either is
   // ≤ 0; keeps the elements when the shape is unchanged, else all zeros.
   bool setSize(int32_t rows, int32_t cols);
+  // Shapes the matrix like setSize but leaves the element values unspecified,
+  // for callers that write every element: nothing is zero-filled.
+  bool setSizeForOverwrite(int32_t rows, int32_t cols);
   // Frees the elements; the matrix becomes empty.
   void release();
   // Every element becomes 0 + 0i.

@@ -71,6 +71,22 @@ std::vector<int32_t>& Object::getSystem() const {
 }
 const std::vector<double>& Object::vectorValue() const { return std::get<std::vector<double>>(*payload); }
 
+bool moveIntoObject(Object& target, Object& source) {
+  if (!source.payload || !target.payload || target.type != source.type) return false;
+  if (source.name != "temp" || source.payload.use_count() != 1 || target.payload == source.payload) return false;
+  if (target.type == ValueType::Matrix) {
+    Matrix& from = std::get<Matrix>(*source.payload);
+    if (!from.hasStorage()) return false;  // assignObject reports it
+    std::get<Matrix>(*target.payload) = std::move(from);
+    return true;
+  }
+  if (target.type == ValueType::Vector) {
+    std::get<std::vector<double>>(*target.payload) = std::move(std::get<std::vector<double>>(*source.payload));
+    return true;
+  }
+  return false;
+}
+
 void assignObject(Object& target, const Object& source) {
   if (!source.payload) return;
   if (target.type != source.type) return;

@@ -96,6 +96,12 @@ struct Object {
 // differ; a matrix is copied with assignMatrix and may throw its errors.
 void assignObject(Object& target, const Object& source);
 
+// Assigns like assignObject, but when [source] is an unshared "temp" matrix
+// or vector its contents move into [target]'s payload (so every alias of the
+// target sees them) instead of being copied. Returns whether it moved;
+// otherwise nothing has happened and assignObject applies.
+bool moveIntoObject(Object& target, Object& source);
+
 // Allocates payload blocks. Blocks freed on a thread are kept there for
 // reuse (a few dozen), so the values a loop makes and drops every round do
 // not go through the heap each time.

@@ -1,0 +1,147 @@
+#include "value/element_array.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Large arrays are mapped directly (asking for huge pages where the system
+// grants them on request: the measurements walk a state in large strides)
+// and kept, one per byte size, once freed. A request that finds no spare of
+// its size drops the smaller spares first: a register growing by tensor
+// products leaves no trail of outgrown arrays behind.
+class ArrayPool {
+ public:
+  void* take(size_t bytes) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (size_t i = 0; i < spares_.size(); ++i) {
+        if (spares_[i].bytes == bytes) {
+          void* block = spares_[i].block;
+          spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+          return block;
+        }
+      }
+      for (size_t i = spares_.size(); i-- > 0;) {
+        if (spares_[i].bytes < bytes) {
+          unmap(spares_[i]);
+          spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+      }
+    }
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(block, bytes, MADV_HUGEPAGE);
+#endif
+    return block;
+  }
+
+  void give(void* block, size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Spare& s : spares_) {
+      if (s.bytes == bytes) {
+        unmap(Spare{block, bytes});
+        return;
+      }
+    }
+    spares_.push_back(Spare{block, bytes});
+  }
+
+  size_t spareCount() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return spares_.size();
+  }
+
+ private:
+  struct Spare {
+    void* block;
+    size_t bytes;
+  };
+  static void unmap(const Spare& s) { munmap(s.block, s.bytes); }
+
+  std::mutex mutex_;
+  std::vector<Spare> spares_;
+};
+
+// Never destroyed: arrays may be freed by static objects after main returns.
+ArrayPool& pool() {
+  static ArrayPool* instance = new ArrayPool;
+  return *instance;
+}
+
+size_t byteSize(size_t n) {
+  if (n > SIZE_MAX / sizeof(Complex)) throw std::bad_alloc();
+  return n * sizeof(Complex);
+}
+
+Complex* allocate(size_t n) {
+  if (n == 0) return nullptr;
+  const size_t bytes = byteSize(n);
+  if (bytes >= kPooledArrayBytes) return static_cast<Complex*>(pool().take(bytes));
+  void* block = std::malloc(bytes);
+  if (!block) throw std::bad_alloc();
+  return static_cast<Complex*>(block);
+}
+
+void deallocate(Complex* data, size_t n) {
+  if (!data) return;
+  const size_t bytes = n * sizeof(Complex);
+  if (bytes >= kPooledArrayBytes) {
+    pool().give(data, bytes);
+  } else {
+    std::free(data);
+  }
+}
+
+}  // namespace
+
+ElementArray::ElementArray(size_t n) : data_(allocate(n)), size_(n) {
+  if (n > 0) std::memset(static_cast<void*>(data_), 0, n * sizeof(Complex));
+}
+
+ElementArray ElementArray::forOverwrite(size_t n) {
+  ElementArray a;
+  a.data_ = allocate(n);
+  a.size_ = n;
+  return a;
+}
+
+ElementArray::ElementArray(const ElementArray& other) : data_(allocate(other.size_)), size_(other.size_) {
+  if (size_ > 0) std::memcpy(static_cast<void*>(data_), other.data_, size_ * sizeof(Complex));
+}
+
+ElementArray::ElementArray(ElementArray&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+ElementArray& ElementArray::operator=(const ElementArray& other) {
+  if (this == &other) return *this;
+  if (size_ == other.size_) {
+    if (size_ > 0) std::memcpy(static_cast<void*>(data_), other.data_, size_ * sizeof(Complex));
+    return *this;
+  }
+  ElementArray copy(other);
+  swap(copy);
+  return *this;
+}
+
+ElementArray& ElementArray::operator=(ElementArray&& other) noexcept {
+  ElementArray taken(std::move(other));
+  swap(taken);
+  return *this;
+}
+
+ElementArray::~ElementArray() { deallocate(data_, size_); }
+
+void ElementArray::swap(ElementArray& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+}
+
+size_t pooledSpareCount() { return pool().spareCount(); }
