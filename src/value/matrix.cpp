@@ -10,7 +10,7 @@
 #include "value/error.h"
 
 void keepLargeArraysOnHeap() {
-  constexpr int kThreshold = 256 << 20;
+  constexpr int kThreshold = 512 << 20;
   mallopt(M_MMAP_THRESHOLD, kThreshold);
   mallopt(M_TRIM_THRESHOLD, kThreshold);
   // The interpreter runs on a thread of its own, and a thread's arena cannot
