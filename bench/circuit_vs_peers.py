@@ -43,6 +43,9 @@ for g in gates:
 print("p0 = %.6g" % abs(psi[0]) ** 2)
 '''
 
+# Debian's numpy is installed for the system interpreter.
+NUMPY_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+
 
 def circuit(n, seed):
     rnd = random.Random(seed)
@@ -145,7 +148,7 @@ def main():
                     sys.exit(1)
                 times["dovex"].append(t)
                 p0["dovex"] = last_number(out.split("Dovex >")[-2] if stdin else out)
-                t, r = timed([sys.executable, "-c", NUMPY_PROG, str(n)], json.dumps(gates).encode(), d)
+                t, r = timed([NUMPY_PYTHON, "-c", NUMPY_PROG, str(n)], json.dumps(gates).encode(), d)
                 if r.returncode != 0:
                     print("numpy run failed:", r.stderr.decode()[-300:])
                     sys.exit(1)
