@@ -1,3 +1,6 @@
+// apply_qubits STATE OP Q1 [Q2 ...]: a 2^k x 2^k operator on any k qubits of a
+// register, through the strided kernel; the checks that keep it to a column of
+// 2^n rows, an operator of side 2^k and k distinct qubits of the register.
 #include "extensions/commands.h"
 
 #include <utility>
