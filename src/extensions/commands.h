@@ -19,3 +19,8 @@ extern const char* const kSampleHelp;
 // plot_file NAME STATE [SYSTEM [K]]: the histogram as an SVG file.
 void extensionPlotFile(Call& call);
 extern const char* const kPlotFileHelp;
+
+// apply_qubits STATE OP Q1 [Q2 ...]: the new state after OP (2^k × 2^k) acts
+// on the qubits Q1 … Qk of the column STATE; Q1 is OP's most significant bit.
+void extensionApplyQubits(Call& call);
+extern const char* const kApplyQubitsHelp;

@@ -12,6 +12,7 @@ void registerExtensions(Interpreter& interp) {
   add("histogram", kHistogramHelp, extensionHistogram);
   add("sample", kSampleHelp, extensionSample);
   add("plot_file", kPlotFileHelp, extensionPlotFile);
+  add("apply_qubits", kApplyQubitsHelp, extensionApplyQubits);
 }
 
 std::vector<std::string> extensionNames(const Interpreter& interp) {

@@ -98,4 +98,41 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   out = std::move(collapsed);
 }
 
+void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Matrix& v, Matrix& out) {
+  const int32_t k = static_cast<int32_t>(qubits.size());
+  int32_t n = 0;
+  while ((int32_t{1} << n) < v.rows) ++n;
+  Matrix identity;
+  identity.setSize(int32_t{1} << (n - k), int32_t{1} << (n - k));
+  identity.setIdentity();
+  Matrix widened;
+  tensorProduct(g, identity, widened);
+
+  // Where each qubit goes: the listed ones to the top, the rest below.
+  std::vector<int32_t> destination(static_cast<size_t>(n), -1);
+  for (int32_t m = 0; m < k; ++m) destination[static_cast<size_t>(qubits[static_cast<size_t>(m)])] = n - 1 - m;
+  int32_t next = 0;
+  for (int32_t& d : destination) {
+    if (d < 0) d = next++;
+  }
+  const int32_t side = v.rows;
+  Matrix permutation;
+  permutation.setSize(side, side);
+  Matrix inverse;
+  inverse.setSize(side, side);
+  for (int32_t i = 0; i < side; ++i) {
+    int32_t moved = 0;
+    for (int32_t j = 0; j < n; ++j) {
+      if (((i >> j) & 1) != 0) moved |= int32_t{1} << destination[static_cast<size_t>(j)];
+    }
+    permutation.setElement(moved, i, Complex{1.0, 0.0});
+    inverse.setElement(i, moved, Complex{1.0, 0.0});
+  }
+  Matrix right;
+  multiply(widened, permutation, right);
+  Matrix full;
+  multiply(inverse, right, full);
+  multiply(full, v, out);
+}
+
 }  // namespace reference

@@ -1,4 +1,5 @@
-// The plain dense algorithms of apply_op and the subsystem measurements,
+// The plain dense algorithms of apply_op, apply_qubits and the subsystem
+// measurements,
 // written the long way: a widened operator built by Kronecker products, and a
 // full basis vector with a dot product for every basis state. They cost the
 // square of the state's length and are used only by the tests and the
@@ -29,5 +30,11 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
 // the outcome scaled by its amplitude / [pSq] and added to a zero vector.
 void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
                        Matrix& out);
+
+// apply_qubits the long way: [g] ⊗ I puts the operator on the top k bits,
+// a permutation matrix P moves qubits[m] to bit n-1-m (the other qubits below
+// it in their order), and [out] = (Pᵀ · (g ⊗ I) · P) · [v]. [v] must be a
+// column of 2^n rows, [g] of side 2^k, the qubits distinct and below n.
+void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Matrix& v, Matrix& out);
 
 }  // namespace reference

@@ -24,10 +24,10 @@ inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 14;
 inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 27;
 #endif
 
-// Keeps element arrays of up to 256 MiB on the heap once freed, so the next
-// state of the same size reuses them. Without it every state vector of 21
-// qubits or more is fresh memory, faulted in page by page on each new result.
-// Called once at start-up.
+// Keeps freed element arrays of state vectors up to 24 qubits (256 MiB and
+// the allocator's header) on the heap, so the next state of the same size
+// reuses them. Without it every state vector of 21 qubits or more is fresh
+// memory, faulted in page by page on each new result. Called once at start-up.
 void keepLargeArraysOnHeap();
 
 // True when a [rows] × [cols] matrix stays within kMaxMatrixElements

@@ -1,0 +1,72 @@
+// apply_qubits STATE OP Q1 [Q2 ...]: a 2^k x 2^k operator on any k qubits of a
+// register, through the strided kernel; the checks that keep it to a column of
+// 2^n rows, an operator of side 2^k and k distinct qubits of the register.
+#include "extensions/commands.h"
+
+#include <utility>
+#include <vector>
+
+#include "quantum/qubit_kernels.h"
+#include "value/break_flag.h"
+
+const char* const kApplyQubitsHelp =
+    "apply_qubits STATE OP Q1 [Q2 ...]: applies the 2^k x 2^k operator OP to the k qubits Q1 ... Qk of\n"
+    "the state STATE (a column of 2^n rows) and gives the new state. Qubit j is bit j of the basis\n"
+    "index (qubit 0 is the rightmost factor, as gate and measure_qbit count); Q1 is the most\n"
+    "significant bit of OP's index. The qubits are distinct integers from 0 to n-1, in any order.\n"
+    "Example: apply_qubits (get psi) (gate cnot 2 1 0) 0 5 flips qubit 5 where qubit 0 is 1.\n";
+
+namespace {
+
+// The number of qubits of a register of [length] basis states, or -1 when
+// [length] is not a power of two.
+int32_t qubitCount(int32_t length) {
+  for (int32_t n = 0; n < 31; ++n) {
+    if (length == int32_t{1} << n) return n;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void extensionApplyQubits(Call& call) {
+  const Object stateValue = call.arg(1);
+  const Object operatorValue = call.arg(2);
+  std::vector<Object> qubitValues;
+  for (size_t i = 3; i < call.tokenCount(); ++i) qubitValues.push_back(call.arg(i));
+  const Matrix& state = stateValue.getMatrix();
+  const Matrix& op = operatorValue.getMatrix();
+  std::vector<int32_t> qubits;
+  for (const Object& value : qubitValues) qubits.push_back(value.getInteger());
+
+  if (qubits.empty()) {
+    call.syntaxError("; no qubit given");
+    return;
+  }
+  const int32_t n = state.cols == 1 ? qubitCount(state.rows) : -1;
+  if (n < 0) {
+    call.syntaxError("; state is not a column of 2^n rows");
+    return;
+  }
+  const size_t k = qubits.size();
+  if (k > 30 || op.rows != op.cols || op.rows != int32_t{1} << k) {
+    call.syntaxError("; operator is not 2^k x 2^k for k qubits");
+    return;
+  }
+  std::vector<bool> listed(static_cast<size_t>(n), false);
+  for (int32_t q : qubits) {
+    if (q < 0 || q >= n) {
+      call.syntaxError("; qubit out of range");
+      return;
+    }
+    if (listed[static_cast<size_t>(q)]) {
+      call.syntaxError("; qubit repeated");
+      return;
+    }
+    listed[static_cast<size_t>(q)] = true;
+  }
+  Matrix transformed;
+  kernels::applyToQubits(op, qubits, state, transformed);
+  throwIfBreak();
+  call.result.setMatrix(std::move(transformed));
+}
