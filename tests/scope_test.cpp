@@ -212,7 +212,7 @@ TEST(Scope, UnsharedTemporaryMovesIntoFirstEntryOthersGetCopies) {
   Object innerView;
   inner.findVariable("m", innerView);  // an alias of the newest entry
   Object outerView = Object("m", ValueType::Matrix, nullptr);
-  for (const Scope::Entry& e : outer.ownEntries()) outerView = e.object;
+  outer.forEachOwnEntry([&](const Scope::Entry& e) { outerView = e.object; });
 
   Object temp;
   const Complex* moved = temp.setMatrix(matrixOf(5)).data.data();
