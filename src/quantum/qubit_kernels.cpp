@@ -94,7 +94,7 @@ void applyGroups(const QubitLayout& layout, const Complex* in, Complex* result, 
 void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Matrix& v, Matrix& out) {
   const QubitLayout layout = layoutFor(g, qubits);
   const size_t k = qubits.size();
-  out.setSize(v.rows, 1);
+  out.setSizeForOverwrite(v.rows, 1);  // every group writes all of its outputs
   const Complex* in = v.data.data();
   Complex* result = out.data.data();
   const size_t groups = static_cast<size_t>(v.rows) >> k;
