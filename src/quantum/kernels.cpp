@@ -124,13 +124,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
 }
 
 void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
-  const int64_t rows = int64_t{a.rows} * b.rows;
-  const int64_t cols = int64_t{a.cols} * b.cols;
-  if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
-  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
-    out.release();
-    return;
-  }
+  if (!shapeTensorProduct(a, b, out)) return;
   // Unit: one column of a's factor times one column of b (a.rows · b.rows
   // elements), in storage order.
   const size_t aRows = toIndex(a.rows);
@@ -139,8 +133,8 @@ void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
   const Complex* aData = a.data.data();
   const Complex* bData = b.data.data();
   Complex* outData = out.data.data();
-  const int64_t columns = cols;
-  const int64_t rowsPerUnit = rows;
+  const int64_t columns = out.cols;
+  const int64_t rowsPerUnit = out.rows;
   // Tall columns are split into pieces of whole runs of b.
   const size_t piecesPerColumn = std::clamp<size_t>(toIndex(rowsPerUnit / kChunkElements), 1, aRows);
   const size_t piece = (aRows + piecesPerColumn - 1) / piecesPerColumn;

@@ -220,14 +220,19 @@ bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
   return true;
 }
 
-void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
   const int64_t rows = int64_t{a.rows} * b.rows;
   const int64_t cols = int64_t{a.cols} * b.cols;
   if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
   if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
     out.release();
-    return;
+    return false;
   }
+  return true;
+}
+
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+  if (!shapeTensorProduct(a, b, out)) return;
   // Column ja·b.cols + jb of out is column ja of a times column jb of b,
   // written once in storage order.
   Complex* target = out.data.data();
