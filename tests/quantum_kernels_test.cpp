@@ -229,8 +229,8 @@ TEST(QuantumKernels, DenseWalkReportsIllShapedStates) {
 
 TEST(QuantumKernels, BlockedAndTiledPathsMatchTheReference) {
   // States long enough for whole tiles of a run, and the probabilities
-  // gathered in blocks of every size down to one square, on systems of mixed
-  // dimensions: the blocking must never change a bit. The threaded tensor
+  // gathered in tiles of every extent down to one square, on systems of mixed
+  // dimensions: the tiling must never change a bit. The threaded tensor
   // product against the plain one rides along.
   RandomCases cases(23);
   for (int trial = 0; trial < 40; ++trial) {
@@ -252,9 +252,9 @@ TEST(QuantumKernels, BlockedAndTiledPathsMatchTheReference) {
     ASSERT_EQ(bitText(fastProduct), bitText(plainProduct));
     for (int32_t measured = 0; measured < static_cast<int32_t>(dims.size()); ++measured) {
       const std::string expected = bitText(reference::subsystemProbabilities(v, dims, measured));
-      for (size_t block : {size_t{1}, size_t{7}, size_t{64}, size_t{0}}) {
-        ASSERT_EQ(bitText(kernels::subsystemProbabilities(v, dims, measured, block)), expected)
-            << "dims " << dimsText(dims) << " k " << measured << " block " << block;
+      for (size_t tile : {size_t{1}, size_t{7}, size_t{64}, size_t{0}}) {
+        ASSERT_EQ(bitText(kernels::subsystemProbabilities(v, dims, measured, tile)), expected)
+            << "dims " << dimsText(dims) << " k " << measured << " tile " << tile;
       }
     }
   }
@@ -281,7 +281,7 @@ TEST(QuantumKernels, EveryThreadCountGivesTheSameBits) {
       kernels::applyOperator(dims, positions[i], operators[i], v, out);
       text += bitText(out);
     }
-    for (int32_t k : {0, 2, 10}) text += bitText(kernels::subsystemProbabilities(v, dims, k, 1000));
+    for (int32_t k : {0, 2, 10}) text += bitText(kernels::subsystemProbabilities(v, dims, k));
     Matrix collapsed;
     kernels::collapseSubsystem(v, dims, 2, 3, 0.25, collapsed);
     text += bitText(collapsed);

@@ -205,174 +205,174 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
 
 namespace {
 
-// One subsystem other than the measured one, as a wheel of the odometer.
-struct Wheel {
+// One subsystem as an axis of the gather: its dimension, the distance
+// between its neighbouring indices in the state, and the distance between
+// their squares in the gathered buffer.
+struct Axis {
   size_t size;
-  size_t stride;
+  size_t memoryStride;
+  size_t bufferStride;
+  bool measured;
 };
 
-// The subsystems other than [k] in odometer order: the lowest-numbered one
-// first (it turns fastest, and has the largest stride). Wheels of dimension
-// 1 never turn and are left out.
-std::vector<Wheel> odometerWheels(const std::vector<int32_t>& dims, size_t k) {
-  std::vector<Wheel> wheels;
-  size_t stride = 1;
-  for (size_t s = dims.size(); s-- > 0;) {
-    if (s != k && dims[s] > 1) wheels.push_back(Wheel{toIndex(dims[s]), stride});
-    stride *= toIndex(dims[s]);
-  }
-  return std::vector<Wheel>(wheels.rbegin(), wheels.rend());
-}
-
-// The memory offsets of the odometer positions 0 .. Π sizes - 1 of [wheels]
-// (turned in odometer order: the first wheel fastest).
-std::vector<size_t> odometerOffsets(const std::vector<Wheel>& wheels) {
-  std::vector<size_t> offsets{0};
-  for (const Wheel& w : wheels) {
-    const size_t before = offsets.size();
-    for (size_t d = 1; d < w.size; ++d) {
-      for (size_t i = 0; i < before; ++i) offsets.push_back(offsets[i] + d * w.stride);
-    }
-  }
-  return offsets;
-}
-
-// Walks the positions of [wheels] in increasing memory order (the last
-// wheel, of smallest stride, turns fastest), giving each one's memory offset
-// and its odometer position (the first wheel counts fastest) times [unit].
-class MemoryWalk {
+// Walks the index combinations of [axes] (given in memory order: the first
+// axis, of smallest memory stride, turns fastest) in increasing memory
+// order, giving each one's offset in the state and in the buffer.
+class AxisWalk {
  public:
-  MemoryWalk(const std::vector<Wheel>& wheels, size_t unit) : wheels_(wheels) {
-    size_t weight = unit;
-    for (const Wheel& w : wheels_) {
-      weights_.push_back(weight);
-      weight *= w.size;
-    }
-    digits_.assign(wheels_.size(), 0);
-  }
-  // Moves to the [index]th position in memory order.
+  explicit AxisWalk(const std::vector<Axis>& axes) : axes_(axes), digits_(axes.size(), 0) {}
+  // Moves to the [index]th combination in memory order.
   void seek(size_t index) {
-    offset_ = 0;
-    position_ = 0;
-    for (size_t i = wheels_.size(); i-- > 0;) {
-      digits_[i] = index % wheels_[i].size;
-      index /= wheels_[i].size;
-      offset_ += digits_[i] * wheels_[i].stride;
-      position_ += digits_[i] * weights_[i];
+    memory_ = 0;
+    buffer_ = 0;
+    for (size_t i = 0; i < axes_.size(); ++i) {
+      digits_[i] = index % axes_[i].size;
+      index /= axes_[i].size;
+      memory_ += digits_[i] * axes_[i].memoryStride;
+      buffer_ += digits_[i] * axes_[i].bufferStride;
     }
   }
-  size_t offset() const { return offset_; }
-  size_t position() const { return position_; }
+  size_t memory() const { return memory_; }
+  size_t buffer() const { return buffer_; }
   void advance() {
-    for (size_t i = wheels_.size(); i-- > 0;) {
-      offset_ += wheels_[i].stride;
-      position_ += weights_[i];
-      if (++digits_[i] < wheels_[i].size) return;
-      offset_ -= wheels_[i].size * wheels_[i].stride;
-      position_ -= wheels_[i].size * weights_[i];
+    for (size_t i = 0; i < axes_.size(); ++i) {
+      memory_ += axes_[i].memoryStride;
+      buffer_ += axes_[i].bufferStride;
+      if (++digits_[i] < axes_[i].size) return;
+      memory_ -= axes_[i].size * axes_[i].memoryStride;
+      buffer_ -= axes_[i].size * axes_[i].bufferStride;
       digits_[i] = 0;
     }
   }
 
  private:
-  std::vector<Wheel> wheels_;
-  std::vector<size_t> weights_;
+  std::vector<Axis> axes_;
   std::vector<size_t> digits_;
-  size_t offset_ = 0;
-  size_t position_ = 0;
+  size_t memory_ = 0;
+  size_t buffer_ = 0;
 };
+
+// The buffer offsets of the combinations 0 .. Π sizes - 1 of [axes], taken
+// in memory order.
+std::vector<size_t> bufferOffsets(const std::vector<Axis>& axes) {
+  std::vector<size_t> offsets;
+  AxisWalk walk(axes);
+  size_t count = 1;
+  for (const Axis& a : axes) count *= a.size;
+  for (size_t i = 0; i < count; ++i, walk.advance()) offsets.push_back(walk.buffer());
+  return offsets;
+}
+
+// The extent a gather tile grows to (unless one subsystem takes it past
+// kTileExtent): columns of at least 16 amplitudes, read as one stripe per
+// row, and at least 32 rows, whose squares are written as one run per
+// column. Fewer rows would shorten the runs; more would mean more stripes
+// read at once than the caches keep apart.
+constexpr size_t kTileColumns = 16;
+constexpr size_t kTileRows = 32;
+constexpr size_t kTileExtent = 256;
 
 }  // namespace
 
 std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
-                                           size_t blockSquares) {
+                                           size_t tileLimit) {
   const size_t measured = static_cast<size_t>(k);
   const size_t outcomes = toIndex(dims[measured]);
-  const size_t outcomeStride = toIndex(dimensionProduct(dims, measured + 1, dims.size()));
-  const std::vector<Wheel> wheels = odometerWheels(dims, measured);
+  const size_t states = v.data.size();
+  const size_t perOutcome = states / outcomes;
   const Complex* state = v.data.data();
 
-  // Each p[o] adds the squares of its amplitudes in odometer order, whose
-  // first wheels have the largest strides: walked directly, nearly every term
-  // would be a fresh cache line. So the odometer positions are taken a block
-  // at a time: the first wheels span one block, the remaining (small-stride)
-  // wheels choose the block. The squares of a block are gathered into a
-  // buffer in odometer order, reading memory in stripes of increasing
-  // address, and then added in that order. A cache line holds several
-  // amplitudes that lie far apart in odometer order; the larger the block,
-  // the fewer times each line is read (half the squares: twice at most).
-  if (blockSquares == 0) blockSquares = std::max(size_t{1} << 19, v.data.size() / 2);
-  size_t blockWheels = 0;
-  size_t blockSize = 1;
-  const size_t budget = std::max<size_t>(blockSquares / outcomes, 1);
-  while (blockWheels < wheels.size() && blockSize * wheels[blockWheels].size <= budget) {
-    blockSize *= wheels[blockWheels].size;
-    ++blockWheels;
-  }
-  // Within a block, the first wheels up to at least 32 positions form the
-  // rows of a transposition (one stripe each) and the others its columns.
-  size_t rowWheels = 0;
-  size_t rowCount = 1;
-  while (rowWheels < blockWheels && rowCount < 32) {
-    rowCount *= wheels[rowWheels].size;
-    ++rowWheels;
-  }
-  const std::vector<Wheel> rowPart(wheels.begin(), wheels.begin() + static_cast<std::ptrdiff_t>(rowWheels));
-  const std::vector<Wheel> columnPart(wheels.begin() + static_cast<std::ptrdiff_t>(rowWheels),
-                                      wheels.begin() + static_cast<std::ptrdiff_t>(blockWheels));
-  const std::vector<Wheel> blockPart(wheels.begin() + static_cast<std::ptrdiff_t>(blockWheels), wheels.end());
-  const std::vector<size_t> rowOffsets = odometerOffsets(rowPart);
-  const size_t columnCount = blockSize / rowCount;
-  const std::vector<size_t> blockOffsets = odometerOffsets(blockPart);
-
-  // Reused from the pool of large arrays when large; every square is written
-  // before it is read.
-  ElementArray storage = ElementArray::forOverwrite((outcomes * blockSize + 1) / 2);
-  double* const squares = reinterpret_cast<double*>(storage.data());
-  std::vector<double> p(outcomes, 0.0);
-  constexpr size_t kColumnsPerChunk = 512;
-  const size_t columnChunks = (columnCount + kColumnsPerChunk - 1) / kColumnsPerChunk;
-  for (size_t blockOffset : blockOffsets) {
-    parallelFor(static_cast<int64_t>(outcomes * columnChunks), 1, [&](int64_t first, int64_t last) {
-      if (breakRequested()) return;
-      for (int64_t unit = first; unit < last; ++unit) {
-        const size_t o = static_cast<size_t>(unit) / columnChunks;
-        const size_t chunk = static_cast<size_t>(unit) % columnChunks;
-        const Complex* base = state + blockOffset + o * outcomeStride;
-        double* buffer = squares + o * blockSize;
-        const size_t end = std::min(columnCount, (chunk + 1) * kColumnsPerChunk);
-        MemoryWalk walk(columnPart, rowCount);
-        walk.seek(chunk * kColumnsPerChunk);
-        // A few neighbouring columns at a time, stripe by stripe, so each
-        // cache line read is used up at once (the stripes lie a power of two
-        // apart and would evict one another's lines).
-        constexpr size_t kGroup = 8;
-        size_t offsets[kGroup];
-        size_t positions[kGroup];
-        for (size_t c = chunk * kColumnsPerChunk; c < end;) {
-          const size_t group = std::min(kGroup, end - c);
-          for (size_t i = 0; i < group; ++i, walk.advance()) {
-            offsets[i] = walk.offset();
-            positions[i] = walk.position();
-          }
-          for (size_t r = 0; r < rowCount; ++r) {
-            const Complex* stripe = base + rowOffsets[r];
-            for (size_t i = 0; i < group; ++i) buffer[positions[i] + r] = squaredModulus(basisAmplitude(stripe[offsets[i]]));
-          }
-          c += group;
+  // Each p[o] adds the squares of its amplitudes in odometer order, the
+  // lowest-numbered other subsystem turning fastest although it has the
+  // largest stride: walked directly, nearly every term would be a fresh
+  // cache line. So the squares are first gathered into a buffer laid out in
+  // summation order (outcome by outcome), and each p[o] then adds its part
+  // of the buffer front to back. The gather is a transposition done tile by
+  // tile: the subsystems of smallest stride (the last ones) span a tile's
+  // columns, read as one contiguous stripe per row; the first subsystems
+  // other than k span its rows, whose squares lie side by side in the
+  // buffer; every other subsystem picks the tile.
+  std::vector<Axis> axes;  // in memory order: the last subsystem first
+  {
+    size_t memoryStride = 1;
+    for (size_t s = dims.size(); s-- > 0;) {
+      size_t bufferStride = perOutcome;
+      if (s != measured) {
+        bufferStride = 1;
+        for (size_t t = 0; t < s; ++t) {
+          if (t != measured) bufferStride *= toIndex(dims[t]);
         }
       }
-    });
-    if (breakRequested()) break;
-    parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
-      for (int64_t o = first; o < last; ++o) {
-        const double* buffer = squares + static_cast<size_t>(o) * blockSize;
-        double sum = p[static_cast<size_t>(o)];
-        for (size_t i = 0; i < blockSize; ++i) sum += buffer[i];
-        p[static_cast<size_t>(o)] = sum;
-      }
-    });
+      if (dims[s] > 1) axes.push_back(Axis{toIndex(dims[s]), memoryStride, bufferStride, s == measured});
+      memoryStride *= toIndex(dims[s]);
+    }
   }
+  const size_t columnTarget = tileLimit == 0 ? kTileColumns : tileLimit;
+  const size_t rowTarget = tileLimit == 0 ? kTileRows : tileLimit;
+  // Columns: the axes of smallest memory stride, contiguous in the state.
+  size_t columnAxes = 0;
+  size_t columns = 1;
+  while (columnAxes < axes.size() && columns < columnTarget && columns * axes[columnAxes].size <= kTileExtent) {
+    columns *= axes[columnAxes].size;
+    ++columnAxes;
+  }
+  // Rows: the first subsystems other than k, contiguous in the buffer.
+  std::vector<bool> isRow(axes.size(), false);
+  size_t rows = 1;
+  for (size_t i = axes.size(); i-- > columnAxes;) {
+    if (axes[i].measured) continue;
+    if (rows >= rowTarget || rows * axes[i].size > kTileExtent) break;
+    isRow[i] = true;
+    rows *= axes[i].size;
+  }
+  const std::vector<Axis> columnPart(axes.begin(), axes.begin() + static_cast<std::ptrdiff_t>(columnAxes));
+  std::vector<Axis> rowPart;
+  std::vector<Axis> tilePart;
+  for (size_t i = columnAxes; i < axes.size(); ++i) (isRow[i] ? rowPart : tilePart).push_back(axes[i]);
+  const std::vector<size_t> columnBuffer = bufferOffsets(columnPart);
+  std::vector<size_t> rowMemory(rows);
+  {
+    // Row r's squares go to buffer offset r; its stripe starts here.
+    AxisWalk walk(rowPart);
+    for (size_t i = 0; i < rows; ++i, walk.advance()) rowMemory[walk.buffer()] = walk.memory();
+  }
+  const size_t tiles = states / (rows * columns);
+
+  // Every square is written before it is read. A buffer of the state's own
+  // size comes from the pool of large arrays (the spare a collapse or the
+  // next result reuses); the squares fill half of it.
+  ElementArray storage = ElementArray::forOverwrite(states);
+  double* const squares = reinterpret_cast<double*>(storage.data());
+  const int64_t grain = chunkUnits(static_cast<int64_t>(rows * columns));
+  parallelFor(static_cast<int64_t>(tiles), grain, [&](int64_t first, int64_t last) {
+    if (breakRequested()) return;
+    std::vector<double> tile(rows * columns);
+    AxisWalk walk(tilePart);
+    walk.seek(static_cast<size_t>(first));
+    for (int64_t t = first; t < last; ++t, walk.advance()) {
+      const Complex* base = state + walk.memory();
+      for (size_t r = 0; r < rows; ++r) {
+        const Complex* stripe = base + rowMemory[r];
+        for (size_t c = 0; c < columns; ++c) tile[c * rows + r] = squaredModulus(basisAmplitude(stripe[c]));
+      }
+      double* out = squares + walk.buffer();
+      for (size_t c = 0; c < columns; ++c) {
+        const double* from = tile.data() + c * rows;
+        double* to = out + columnBuffer[c];
+        for (size_t r = 0; r < rows; ++r) to[r] = from[r];
+      }
+    }
+  });
+  std::vector<double> p(outcomes, 0.0);
+  if (breakRequested()) return p;
+  parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
+    for (int64_t o = first; o < last; ++o) {
+      const double* part = squares + static_cast<size_t>(o) * perOutcome;
+      double sum = 0.0;
+      for (size_t i = 0; i < perOutcome; ++i) sum += part[i];
+      p[static_cast<size_t>(o)] = sum;
+    }
+  });
   return p;
 }
 

@@ -67,11 +67,12 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
 // The outcome probabilities p[0 .. dims[k]-1] of subsystem [k] of the state
 // [v] (one column of Π dims rows, every dimension ≥ 1, k in range). Each p[o]
 // sums |v|² in odometer order: the lowest-numbered other subsystem advances
-// first. The squares are gathered at most [blockSquares] at a time (a
-// buffer of that many doubles; 0 chooses a quarter of the state's size, at
-// least 4 MiB); the result does not depend on it.
+// first. The squares are gathered in summation order through a buffer of
+// the state's size, in tiles whose rows and columns each span at most
+// [tileLimit] positions (0 chooses the default); the result does not depend
+// on the tiles.
 std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
-                                           size_t blockSquares = 0);
+                                           size_t tileLimit = 0);
 
 // [out] = [v] collapsed onto [outcome] of subsystem [k]: v / [pSq] where the
 // index of subsystem k is [outcome], +0 + 0i elsewhere. Same preconditions as
