@@ -348,3 +348,31 @@ TEST(QubitKernels, TermsAddInStateIndexOrderNotOperatorIndexOrder) {
   reference::applyToQubits(g, {0, 2}, v, dense);
   EXPECT_EQ(bitText(fast), bitText(dense));
 }
+
+TEST(QubitKernels, QubitMeasurementMatchesTheRowByRowWalk) {
+  // Any row count (not only powers of two), low and high qubits, and a qubit
+  // from 31 on that no row has; a second column rides along untouched.
+  RandomCases cases(41);
+  for (int32_t rows : {1, 2, 7, 13, 64, 100, 1031}) {
+    const Matrix v = cases.matrix(rows, 2);
+    for (int32_t bit : {0, 1, 2, 3, 6, 30, 31, 40}) {
+      auto hasBit = [bit](int32_t row) { return bit < 31 && ((row >> bit) & 1) != 0; };
+      double p0 = 0.0;
+      for (int32_t i = 0; i < rows; ++i) {
+        if (!hasBit(i)) p0 += kernels::squaredModulus(v.data[static_cast<size_t>(i)]);
+      }
+      ASSERT_EQ(bits(kernels::qubitZeroProbability(v, bit)), bits(p0)) << rows << " rows, bit " << bit;
+      for (int32_t outcome : {0, 1}) {
+        Matrix plain = v;
+        Matrix fast = v;
+        for (int32_t i = 0; i < rows; ++i) {
+          plain.data[static_cast<size_t>(i)] = hasBit(i) == (outcome == 1)
+                                                   ? complexProduct(v.data[static_cast<size_t>(i)], Complex{0.75, 0.0})
+                                                   : Complex{0.0, 0.0};
+        }
+        kernels::collapseQubit(v, bit, outcome, 0.75, fast);
+        ASSERT_EQ(bitText(fast), bitText(plain)) << rows << " rows, bit " << bit << ", outcome " << outcome;
+      }
+    }
+  }
+}

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "quantum/kernels.h"
+#include "quantum/qubit_kernels.h"
 #include "builtins/quantum_keywords.h"
 #include "value/break_flag.h"
 #include "value/error.h"
@@ -139,14 +140,9 @@ void builtinMeasureQbit(Call& call) {
   // Qubit q is bit q of the row number; a negative q weighs like bit 0, and
   // from bit 31 on no row number has the bit set.
   const int32_t bit = q < 0 ? 0 : q;
-  auto bitSet = [bit](int32_t row) { return bit < 31 && ((static_cast<uint32_t>(row) >> bit) & 1u) != 0; };
 
-  double p0 = 0.0;
-  BreakPoll poll;
-  for (int32_t i = 0; i < v.rows; ++i) {
-    poll.throwAfter(1);
-    if (!bitSet(i)) p0 += kernels::squaredModulus(v.data[static_cast<size_t>(i)]);
-  }
+  const double p0 = kernels::qubitZeroProbability(v, bit);
+  throwIfBreak();
   const double draw = (std::rand() % 10000) / 10000.0;
   Matrix collapsed;
   if (!v.hasStorage()) assignMatrix(collapsed, v);  // throws the copy's error
@@ -158,12 +154,8 @@ void builtinMeasureQbit(Call& call) {
 
   // Renormalising by 1 - p0 takes the state's total probability to be 1.
   const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
-  for (int32_t i = 0; i < v.rows; ++i) {
-    poll.throwAfter(1);
-    Complex& e = collapsed.data[static_cast<size_t>(i)];
-    e = (bitSet(i) == (outcome == 1)) ? complexProduct(v.data[static_cast<size_t>(i)], Complex{factor, 0.0})
-                                       : Complex{0.0, 0.0};
-  }
+  kernels::collapseQubit(v, bit, outcome, factor, collapsed);
+  throwIfBreak();
   call.result.setMatrix(std::move(collapsed));
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <numeric>
 
+#include "quantum/kernels.h"
 #include "quantum/parallel.h"
 #include "value/break_flag.h"
 
@@ -108,6 +109,53 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
       case 4: applyGroups<4>(layout, in, result, from, to); break;
       case 8: applyGroups<8>(layout, in, result, from, to); break;
       default: applyGroups<0>(layout, in, result, from, to); break;
+    }
+  });
+}
+
+namespace {
+
+// How far ahead the measurement loops ask for the rows they will read: rows
+// with a low qubit skipped leave gaps in the stream the hardware does not
+// look across.
+constexpr size_t kPrefetchAhead = 512;
+
+// Whether row [row] has qubit [bit] set.
+bool hasBit(size_t row, int32_t bit) { return bit < 31 && ((row >> bit) & 1u) != 0; }
+
+}  // namespace
+
+double qubitZeroProbability(const Matrix& v, int32_t bit) {
+  const size_t rows = v.hasStorage() ? static_cast<size_t>(std::max(v.rows, 0)) : 0;
+  const Complex* column = v.data.data();
+  // The t-th row without the bit: t with a zero bit inserted at [bit].
+  const size_t count = bit < 31 ? (rows >> (bit + 1)) * (size_t{1} << bit) +
+                                      std::min(rows & ((size_t{2} << bit) - 1), size_t{1} << bit)
+                                : rows;
+  const size_t low = bit < 31 ? (size_t{1} << bit) - 1 : ~size_t{0};
+  double p0 = 0.0;
+  for (size_t begin = 0; begin < count; begin += kBlockOutputs * 16) {
+    if (breakRequested()) break;
+    const size_t end = std::min(count, begin + kBlockOutputs * 16);
+    for (size_t t = begin; t < end; ++t) {
+      const size_t i = ((t & ~low) << 1) | (t & low);
+      if (t % 4 == 0 && i + kPrefetchAhead < rows) __builtin_prefetch(column + i + kPrefetchAhead);
+      p0 += squaredModulus(column[i]);
+    }
+  }
+  return p0;
+}
+
+void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor, Matrix& out) {
+  const Complex* in = v.data.data();
+  Complex* result = out.data.data();
+  const bool keepSet = outcome == 1;
+  const size_t rows = v.hasStorage() ? static_cast<size_t>(std::max(v.rows, 0)) : 0;
+  parallelFor(static_cast<int64_t>(rows), static_cast<int64_t>(kBlockOutputs) * 2, [&](int64_t first, int64_t last) {
+    if (breakRequested()) return;
+    for (size_t i = static_cast<size_t>(first); i < static_cast<size_t>(last); ++i) {
+      if (i % 4 == 0 && i + kPrefetchAhead < rows) __builtin_prefetch(in + i + kPrefetchAhead);
+      result[i] = hasBit(i, bit) == keepSet ? complexProduct(in[i], Complex{factor, 0.0}) : Complex{0.0, 0.0};
     }
   });
 }

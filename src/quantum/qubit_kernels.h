@@ -28,4 +28,15 @@ namespace kernels {
 // [out] is left partly written, so the caller must check the break flag.
 void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Matrix& v, Matrix& out);
 
+// measure_qbit: the probability that qubit [bit] (0 ≤ bit; from 31 on no row
+// has it) of the first column of [v] reads 0, as |v|² added from +0 over the
+// rows without the bit in increasing order: one chain, read front to back.
+// A break stops it early (the caller checks the flag).
+double qubitZeroProbability(const Matrix& v, int32_t bit);
+
+// The first column of [out] (which has v's shape) set to v · [factor] on the
+// rows whose qubit [bit] equals [outcome], +0 + 0i on the others. A break
+// leaves it partly written (the caller checks the flag).
+void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor, Matrix& out);
+
 }  // namespace kernels
