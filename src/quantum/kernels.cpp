@@ -45,6 +45,11 @@ constexpr int64_t kChunkElements = int64_t{1} << 15;
 // Elements of one run accumulated together in registers and L1.
 constexpr size_t kTile = 64;
 
+// Runs shorter than kShortRun are read with software prefetches
+// kPrefetchAhead elements ahead.
+constexpr size_t kShortRun = 64;
+constexpr size_t kPrefetchAhead = 512;
+
 int64_t chunkUnits(int64_t elementsPerUnit) {
   return elementsPerUnit >= kChunkElements ? 1 : kChunkElements / std::max<int64_t>(elementsPerUnit, 1);
 }
@@ -385,13 +390,22 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   const Complex* in = v.data.data();
   Complex* result = out.data.data();
   const size_t kept = static_cast<size_t>(outcome);
+  const size_t states = v.data.size();
   // Unit: one run of the state, all of one outcome of subsystem k.
   const int64_t runs = static_cast<int64_t>(v.data.size() / run);
   parallelFor(runs, chunkUnits(static_cast<int64_t>(run)), [&](int64_t first, int64_t last) {
     if (breakRequested()) return;
-    for (int64_t unit = first; unit < last; ++unit) {
+    size_t digit = static_cast<size_t>(first) % outcomes;  // the unit's outcome
+    for (int64_t unit = first; unit < last; ++unit, digit = digit + 1 == outcomes ? 0 : digit + 1) {
       const size_t begin = static_cast<size_t>(unit) * run;
-      if (static_cast<size_t>(unit) % outcomes != kept) {
+      // Kept runs of a cache line or more, but short, leave gaps in the read
+      // stream that the hardware does not look across: ask for rows ahead.
+      if (run >= 4 && run < kShortRun) {
+        for (size_t i = begin; i < begin + run && i + kPrefetchAhead < states; i += 4) {
+          __builtin_prefetch(in + i + kPrefetchAhead);
+        }
+      }
+      if (digit != kept) {
         std::fill(result + begin, result + begin + run, Complex{0.0, 0.0});
         continue;
       }
