@@ -6,6 +6,7 @@
 #include <new>
 
 #include "quantum/parallel.h"
+#include "quantum/prefetch.h"
 #include "value/break_flag.h"
 
 namespace kernels {
@@ -45,10 +46,8 @@ constexpr int64_t kChunkElements = int64_t{1} << 15;
 // Elements of one run accumulated together in registers and L1.
 constexpr size_t kTile = 64;
 
-// Runs shorter than kShortRun are read with software prefetches
-// kPrefetchAhead elements ahead.
+// Kept runs of a collapse shorter than this are read with prefetches.
 constexpr size_t kShortRun = 64;
-constexpr size_t kPrefetchAhead = 512;
 
 int64_t chunkUnits(int64_t elementsPerUnit) {
   return elementsPerUnit >= kChunkElements ? 1 : kChunkElements / std::max<int64_t>(elementsPerUnit, 1);
@@ -398,12 +397,9 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
     size_t digit = static_cast<size_t>(first) % outcomes;  // the unit's outcome
     for (int64_t unit = first; unit < last; ++unit, digit = digit + 1 == outcomes ? 0 : digit + 1) {
       const size_t begin = static_cast<size_t>(unit) * run;
-      // Kept runs of a cache line or more, but short, leave gaps in the read
-      // stream that the hardware does not look across: ask for rows ahead.
+      // Runs of a cache line or more, but short, skip lines (quantum/prefetch.h).
       if (run >= 4 && run < kShortRun) {
-        for (size_t i = begin; i < begin + run && i + kPrefetchAhead < states; i += 4) {
-          __builtin_prefetch(in + i + kPrefetchAhead);
-        }
+        for (size_t i = begin; i < begin + run; i += 4) prefetchAhead(in, i, states);
       }
       if (digit != kept) {
         std::fill(result + begin, result + begin + run, Complex{0.0, 0.0});

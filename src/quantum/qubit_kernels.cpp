@@ -6,6 +6,7 @@
 
 #include "quantum/kernels.h"
 #include "quantum/parallel.h"
+#include "quantum/prefetch.h"
 #include "value/break_flag.h"
 
 namespace kernels {
@@ -115,11 +116,6 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
 
 namespace {
 
-// How far ahead the measurement loops ask for the rows they will read: rows
-// with a low qubit skipped leave gaps in the stream the hardware does not
-// look across.
-constexpr size_t kPrefetchAhead = 512;
-
 // Whether row [row] has qubit [bit] set.
 bool hasBit(size_t row, int32_t bit) { return bit < 31 && ((row >> bit) & 1u) != 0; }
 
@@ -139,7 +135,7 @@ double qubitZeroProbability(const Matrix& v, int32_t bit) {
     const size_t end = std::min(count, begin + kBlockOutputs * 16);
     for (size_t t = begin; t < end; ++t) {
       const size_t i = ((t & ~low) << 1) | (t & low);
-      if (t % 4 == 0 && i + kPrefetchAhead < rows) __builtin_prefetch(column + i + kPrefetchAhead);
+      if (t % 4 == 0) prefetchAhead(column, i, rows);  // rows with the bit skipped leave gaps
       p0 += squaredModulus(column[i]);
     }
   }
@@ -154,7 +150,7 @@ void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor,
   parallelFor(static_cast<int64_t>(rows), static_cast<int64_t>(kBlockOutputs) * 2, [&](int64_t first, int64_t last) {
     if (breakRequested()) return;
     for (size_t i = static_cast<size_t>(first); i < static_cast<size_t>(last); ++i) {
-      if (i % 4 == 0 && i + kPrefetchAhead < rows) __builtin_prefetch(in + i + kPrefetchAhead);
+      if (i % 4 == 0) prefetchAhead(in, i, rows);
       result[i] = hasBit(i, bit) == keepSet ? complexProduct(in[i], Complex{factor, 0.0}) : Complex{0.0, 0.0};
     }
   });
