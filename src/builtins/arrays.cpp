@@ -48,11 +48,15 @@ void builtinIndex(Call& call) {
   for (size_t i = 2; i < call.tokenCount(); ++i) {
     const Object index = call.arg(i);
     if (index.is(ValueType::Integer)) {
-      name += "." + decimal(index.getInteger());
+      name += '.';
+      name += decimal(index.getInteger());
     } else if (index.is(ValueType::String)) {
       // An empty or blank-led string adds no component at all.
       const std::string& text = index.getString();
-      if (!text.empty() && text[0] != ' ') name += "." + text;
+      if (!text.empty() && text[0] != ' ') {
+        name += '.';
+        name += text;
+      }
     } else {
       call.syntaxError("; index not integer or string.");
       return;
