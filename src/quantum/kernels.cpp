@@ -344,8 +344,14 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
 
   // Every square is written before it is read. A buffer of the state's own
   // size comes from the pool of large arrays (the spare a collapse or the
-  // next result reuses); the squares fill half of it.
-  ElementArray storage = ElementArray::forOverwrite(states);
+  // next result reuses); the squares fill half of it. Where memory is too
+  // short for that, exactly the half they need.
+  ElementArray storage;
+  try {
+    storage = ElementArray::forOverwrite(states);
+  } catch (const std::bad_alloc&) {
+    storage = ElementArray::forOverwrite((states + 1) / 2);
+  }
   double* const squares = reinterpret_cast<double*>(storage.data());
   const int64_t grain = chunkUnits(static_cast<int64_t>(rows * columns));
   parallelFor(static_cast<int64_t>(tiles), grain, [&](int64_t first, int64_t last) {
