@@ -68,6 +68,7 @@ void builtinUserInput(Call& call);     // user.input kind
 // not or cannot be opened, or is no regular file or device, is reported
 // ("Cannot open file '…'") and yields a closed descriptor.
 FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use);
-// Writes [text] to the result file [name], open as [file], in one write,
-// reporting "Cannot write file '…'" when it does not reach it (a full disk).
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);
+// Replaces the result file [name] by [text] as a whole (FileReplacement): a
+// path that may not or cannot be opened is reported as openResultFile does;
+// a failed write ("Cannot write file '…'") leaves the old file as it was.
+void replaceResultFile(const Call& call, const std::string& name, const std::string& text);

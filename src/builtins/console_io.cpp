@@ -65,9 +65,11 @@ FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse
   return file;
 }
 
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
-  // A full disk would otherwise lose the text without a word.
-  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
+void replaceResultFile(const Call& call, const std::string& name, const std::string& text) {
+  if (!mayOpenPath(call.interp, name)) return reportCannotOpen(name);
+  FileReplacement file(name);
+  if (!file.isOpen()) return reportCannotOpen(name);
+  if (!file.write(text.data(), text.size()) || !file.commit()) reportCannotWrite(name);
 }
 
 void builtinPrint(Call& call) {

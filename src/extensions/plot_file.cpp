@@ -33,7 +33,6 @@ void extensionPlotFile(Call& call) {
                 decimal(static_cast<int64_t>(bars.size() + shown.hidden)) + " outcomes; the others hold " +
                 percentText(shown.hiddenWeight);
   }
-  const FileDescriptor file = openResultFile(call, name, FileUse::WriteTruncate);
-  if (!file.isOpen()) return;
-  writeResultFile(file, name, barChartSvg(text, bars));
+  // Replaced whole: a re-plot that fails or is killed leaves the last plot.
+  replaceResultFile(call, name, barChartSvg(text, bars));
 }

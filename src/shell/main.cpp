@@ -3,6 +3,7 @@
 // enough for the nesting limit.
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,9 @@ bool readCommandLineScript(const CommandLine& options, std::string& script) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  // Past a file-size limit a write fails ("Cannot write file") rather than
+  // the signal ending the session.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string error;
   const std::optional<CommandLine> parsed = parseCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc}, error);
   if (!parsed) return usageError(error);

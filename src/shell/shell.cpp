@@ -92,6 +92,18 @@ void evaluateLine(Interpreter& interp, std::string line, Object& result) {
   });
 }
 
+// The echo of a line's value. Ctrl-C cuts a long one short; the cut line is
+// ended and the break reported as any other.
+void echoResult(const Object& result, std::ostream& out) {
+  try {
+    printValue(result, out, true, false);
+  } catch (const ScriptError& e) {
+    out << "\n";
+    diagnostic() << "Error: " << e.what() << "\n";
+  }
+  out << "\n\n";
+}
+
 }  // namespace
 
 bool handleLine(Interpreter& interp, std::string line, Object& result) {
@@ -106,8 +118,7 @@ bool handleLine(Interpreter& interp, std::string line, Object& result) {
   if (line == "exit") return false;
   if (!line.empty() && line[0] == '!') return runShellCommand(interp, line);
   evaluateLine(interp, line, result);
-  printValue(result, out, true, false);
-  out << "\n\n";
+  echoResult(result, out);
   return true;
 }
 

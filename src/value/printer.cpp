@@ -6,6 +6,28 @@
 #include "value/break_flag.h"
 #include "value/console.h"
 
+namespace {
+
+// Text is written in pieces of at most this many bytes between looks at the
+// break flag.
+constexpr size_t kPrintPieceBytes = size_t{16} << 10;
+// Printing counts as work by the byte: the break flag is read about once per
+// kPrintPieceBytes of text (BreakPoll's amount of work), so Ctrl-C stops any
+// output at once, while a value shorter than that (the console's 10 × 10
+// matrix, the echo after a break) is never cut.
+constexpr uint64_t kPrintWorkPerByte = kBreakPollWork / kPrintPieceBytes;
+
+// Writes [text] in pieces, polling between them.
+void printText(const std::string& text, std::ostream& stream, BreakPoll& poll) {
+  for (size_t at = 0; at < text.size(); at += kPrintPieceBytes) {
+    const size_t piece = std::min(kPrintPieceBytes, text.size() - at);
+    poll.throwAfter(piece * kPrintWorkPerByte);
+    stream.write(text.data() + at, static_cast<std::streamsize>(piece));
+  }
+}
+
+}  // namespace
+
 std::string formatDouble(double x) {
   char buffer[64];
   const int n = std::snprintf(buffer, sizeof buffer, "%g", x);
@@ -23,19 +45,23 @@ void printMatrix(const Matrix& m, std::ostream& stream, bool all) {
   std::string line;
   BreakPoll poll;
   for (int32_t r = 0; r < shownRows; ++r) {
-    // Only the file form can be long; the console form (at most 10 × 10)
-    // also echoes the result after a break and must never raise one.
-    if (all) poll.throwAfter(static_cast<uint64_t>(shownCols));
-    line.clear();
     for (int32_t c = 0; c < shownCols; ++c) {
       const Complex& e = m(r, c);
+      const size_t before = line.size();
       line += formatDouble(e.re);
       line += " + ";
       line += formatDouble(e.im);
       line += "i\t";
+      poll.throwAfter((line.size() - before) * kPrintWorkPerByte);
+      // A very long row goes out in pieces, so its text is never held whole.
+      if (line.size() >= kPrintPieceBytes) {
+        stream << line;
+        line.clear();
+      }
     }
     line += '\n';
     stream << line;
+    line.clear();
   }
   stream << '\n';
 }
@@ -46,9 +72,10 @@ void printValue(const Object& value, std::ostream& stream, bool header, bool all
     return;
   }
   if (header) stream << value.typeName() << ' ' << value.name << " = ";
+  BreakPoll poll;
   switch (value.type) {
     case ValueType::String:
-      stream << value.getString();
+      printText(value.getString(), stream, poll);
       break;
     case ValueType::Integer:
       stream << value.getInteger();
@@ -60,10 +87,18 @@ void printValue(const Object& value, std::ostream& stream, bool header, bool all
       printComplex(value.getComplex(), stream);
       break;
     case ValueType::System:
-      for (int32_t d : value.getSystem()) stream << d << ", ";
+      for (int32_t d : value.getSystem()) {
+        const std::string text = std::to_string(d);
+        poll.throwAfter((text.size() + 2) * kPrintWorkPerByte);
+        stream << text << ", ";
+      }
       break;
     case ValueType::Vector:
-      for (double d : value.vectorValue()) stream << formatDouble(d) << ", ";
+      for (double d : value.vectorValue()) {
+        const std::string text = formatDouble(d);
+        poll.throwAfter((text.size() + 2) * kPrintWorkPerByte);
+        stream << text << ", ";
+      }
       break;
     case ValueType::Matrix:
       stream << '\n';
