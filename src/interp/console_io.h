@@ -16,6 +16,10 @@ class ConsoleInput {
   virtual std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) = 0;
   // Whether a key press is waiting, without waiting and without consuming it.
   virtual bool keyPressed() = 0;
+  // Whether input is known to be ready, so that reading the next line will
+  // not wait (a prompt that waits is the session's moment to give memory
+  // back). True unless the console can tell.
+  virtual bool inputReady() { return true; }
   // Bracket the evaluation of one input line (a terminal delivers single
   // keys meanwhile, so the key test of `while` can see them).
   virtual void lineStarted() {}

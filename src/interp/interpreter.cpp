@@ -1,8 +1,5 @@
 #include "interp/interpreter.h"
 
-#include <pthread.h>
-
-#include <exception>
 #include <stdexcept>
 
 #include "interp/builtin.h"
@@ -48,6 +45,7 @@ void Interpreter::tooDeep() { throw ScriptError("nesting too deep"); }
 void Interpreter::stepLimitReached() { throw ScriptError("step limit reached"); }
 
 void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
+  if (evaluationStackExhausted()) tooDeep();
   countEvaluation(expr.text().size());
   DepthGuard guard(depth_, liveTextBytes_, expr.text().size());
   if (expr.isLiteral()) {
@@ -124,40 +122,4 @@ void Call::evalStatement(size_t i, Object& into) const { evaluateToken(i, into, 
 
 void Call::syntaxError(std::string_view reason) const {
   report() << "Syntax error '" << text << "'" << reason << "\n";
-}
-
-namespace {
-
-struct ThreadJob {
-  const std::function<void()>* body;
-  std::exception_ptr error;
-};
-
-void* runJob(void* raw) {
-  auto* job = static_cast<ThreadJob*>(raw);
-  try {
-    (*job->body)();
-  } catch (...) {
-    job->error = std::current_exception();
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-void runWithLargeStack(const std::function<void()>& body) {
-  constexpr size_t kStackBytes = size_t{1} << 30;  // reserved, touched only as deep as used
-  ThreadJob job{&body, nullptr};
-  pthread_attr_t attr;
-  pthread_attr_init(&attr);
-  pthread_attr_setstacksize(&attr, kStackBytes);
-  pthread_t thread;
-  const int rc = pthread_create(&thread, &attr, runJob, &job);
-  pthread_attr_destroy(&attr);
-  if (rc != 0) {
-    body();  // no thread to be had: run on this stack
-    return;
-  }
-  pthread_join(thread, nullptr);
-  if (job.error) std::rethrow_exception(job.error);
 }

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "interp/console_io.h"
+#include "interp/evaluation_stack.h"  // runWithLargeStack
 #include "interp/expression_cache.h"
 #include "interp/scope.h"
 #include "value/object.h"
 
 // How deep evaluations may nest (arguments, statements, script files) before
-// "nesting too deep" is thrown; well beyond what a typed line can reach.
+// "nesting too deep" is thrown; well beyond what a typed line can reach. A
+// stack too small for it throws the same sooner (interp/evaluation_stack.h).
 inline constexpr int kMaxNestingDepth = 6000;
 // How much expression text the evaluations in progress may hold together.
 // Every level keeps its own text, so a long script nested deeply would grow
@@ -75,7 +77,3 @@ class Interpreter {
   size_t liveTextBytes_ = 0;
   uint64_t steps_ = 0;
 };
-
-// Runs [body] on a thread with a stack large enough for kMaxNestingDepth
-// nested evaluations, and waits for it. Exceptions are passed back.
-void runWithLargeStack(const std::function<void()>& body);

@@ -21,3 +21,9 @@ std::optional<std::string> StreamConsole::readLine(const std::string& prompt, si
   if (!any) return std::nullopt;
   return line;
 }
+
+bool StreamConsole::inputReady() {
+  // A file's buffer asks the system how much is waiting; -1 is the end.
+  std::streambuf* buffer = in_.rdbuf();
+  return !buffer || buffer->in_avail() != 0;
+}

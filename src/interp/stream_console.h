@@ -15,6 +15,8 @@ class StreamConsole : public ConsoleInput {
   std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) override;
   // Piped input is not a key press: always false.
   bool keyPressed() override { return false; }
+  // Whether the stream holds or knows of unread input (or has ended).
+  bool inputReady() override;
 
  private:
   std::istream& in_;

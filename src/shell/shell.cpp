@@ -10,6 +10,7 @@
 #include "value/console.h"
 #include "value/diagnostics.h"
 #include "value/error.h"
+#include "value/matrix.h"
 #include "value/printer.h"
 
 std::string titleLine() { return std::string(kTitle) + " (" + kShortName + ") v." + kVersion + "\n"; }
@@ -132,6 +133,8 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
   Object result;
   for (;;) {
     result.dropPayload();
+    // About to wait for the user: what the last lines freed goes back.
+    if (!input.inputReady()) giveBackFreeMemory();
     std::optional<std::string> line = input.readLine(kPrompt, kMaxLineLength);
     if (!line) break;  // end of input ends the session like "exit"
     if (!handleLine(interp, std::move(*line), result)) break;

@@ -1,8 +1,8 @@
 #include "shell/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/select.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -30,6 +30,12 @@ namespace {
 volatile sig_atomic_t atPrompt = 0;     // a line is being typed
 volatile sig_atomic_t interrupted = 0;  // Ctrl-C while typing
 
+// Ctrl-C at the prompt also writes a byte here, which the prompt waits for
+// beside the keys. The signal may be delivered to any thread of the process
+// (the main thread waiting for the interpreter's, a worker), so the wait
+// cannot count on being interrupted itself.
+int wakePipe[2] = {-1, -1};
+
 // When the pending break was asked for (monotonic milliseconds), valid while
 // breakRequested() holds. Written only by the handler; lock-free, so safe
 // there.
@@ -55,6 +61,9 @@ int64_t monotonicMilliseconds() {
 void onInterrupt(int) {
   if (atPrompt) {
     interrupted = 1;
+    const int savedErrno = errno;
+    [[maybe_unused]] ssize_t n = write(wakePipe[1], "!", 1);  // a full pipe already wakes the prompt
+    errno = savedErrno;
     return;
   }
   const int64_t now = monotonicMilliseconds();
@@ -77,6 +86,27 @@ void enterPrompt(bool fresh) {
   interrupted = 0;
   atPrompt = 1;
   if (fresh) clearBreak();
+}
+
+// What ended a wait at the prompt.
+enum class Wake { Key, Interrupt, Failed };
+
+// Waits until a key (or the end of input) is waiting, or Ctrl-C was pressed
+// at the prompt; the wake-up byte is used up.
+Wake waitForKeyOrInterrupt() {
+  for (;;) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+    const nfds_t count = wakePipe[0] >= 0 ? 2 : 1;
+    const int n = interrupted ? 0 : poll(fds, count, -1);
+    if (n < 0 && errno != EINTR) return Wake::Failed;
+    if (count == 2 && (fds[1].revents & POLLIN) != 0) {
+      char drained[64];
+      while (read(wakePipe[0], drained, sizeof drained) > 0) {
+      }
+    }
+    if (interrupted) return Wake::Interrupt;
+    if (n > 0 && fds[0].revents != 0) return Wake::Key;
+  }
 }
 
 void setKeyMode(bool singleKeys) {
@@ -148,6 +178,7 @@ std::string defaultHistoryPath() {
 TerminalConsole::TerminalConsole(std::string historyPath, bool lineEditing)
     : history_(lineEditing ? std::move(historyPath) : std::string()), lineEditing_(lineEditing) {
   haveCookedMode = tcgetattr(STDIN_FILENO, &cookedMode) == 0;
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) != 0) wakePipe[0] = wakePipe[1] = -1;
   struct sigaction action {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
@@ -206,12 +237,9 @@ std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt
   enterPrompt(!running_);
   rl_callback_handler_install(prompt.c_str(), acceptLine);
   while (!lineDone) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(STDIN_FILENO, &ready);
-    const int n = select(STDIN_FILENO + 1, &ready, nullptr, nullptr, nullptr);
-    if (n < 0 && errno != EINTR) break;
-    if (interrupted) {
+    const Wake wake = waitForKeyOrInterrupt();
+    if (wake == Wake::Failed) break;
+    if (wake == Wake::Interrupt) {
       // Ctrl-C abandons the half-typed line and shows a fresh prompt.
       interrupted = 0;
       rl_crlf();
@@ -222,7 +250,7 @@ std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt
       rl_redisplay();
       continue;
     }
-    if (n > 0) rl_callback_read_char();
+    rl_callback_read_char();
   }
   if (!lineDone) rl_callback_handler_remove();
   atPrompt = 0;
@@ -237,18 +265,19 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
   enterPrompt(!running_);
   bool any = false;
   for (;;) {
-    char c;
-    const ssize_t n = read(STDIN_FILENO, &c, 1);
-    if (n < 0 && errno == EINTR) {
-      if (interrupted) {
-        interrupted = 0;
-        line.clear();
-        any = false;
-        std::cout << "\n" << prompt;
-        std::cout.flush();
-      }
+    const Wake wake = waitForKeyOrInterrupt();
+    if (wake == Wake::Failed) break;
+    if (wake == Wake::Interrupt) {
+      interrupted = 0;
+      line.clear();
+      any = false;
+      std::cout << "\n" << prompt;
+      std::cout.flush();
       continue;
     }
+    char c;
+    const ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     any = true;
     if (c == '\n') break;
@@ -270,6 +299,11 @@ bool TerminalConsole::keyPressed() {
   lastKeyPoll_ = now;
   pollfd fd{STDIN_FILENO, POLLIN, 0};
   return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN) != 0;
+}
+
+bool TerminalConsole::inputReady() {
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  return poll(&fd, 1, 0) != 0;
 }
 
 void TerminalConsole::lineStarted() {

@@ -24,6 +24,8 @@ class TerminalConsole : public ConsoleInput {
   std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) override;
   // True for a waiting key or a pending Ctrl-C break.
   bool keyPressed() override;
+  // Whether a key (or typed-ahead or pasted text) is waiting.
+  bool inputReady() override;
   void lineStarted() override;
   void lineFinished() override;
   // Tab completes [words] too (the extension commands), after the keywords.

@@ -2,6 +2,8 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -13,30 +15,36 @@ namespace {
 
 // Large arrays are mapped directly (asking for huge pages where the system
 // grants them on request: the measurements walk a state in large strides)
-// and kept, one per byte size, once freed. A request that finds no spare of
-// its size drops the smaller spares first: a register growing by tensor
-// products leaves no trail of outgrown arrays behind.
+// and kept, one per byte size, once freed, so the next result of that size
+// (an operator applied to a state held in a variable) reuses one. The spares
+// together never hold more than the largest array still in use: a state
+// worked on keeps a spare of its size, while a session that drops its states
+// gives their memory back. A request that finds no spare of its size drops
+// the smaller spares first: a register growing by tensor products leaves no
+// trail of outgrown arrays behind.
 class ArrayPool {
  public:
   void* take(size_t bytes) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      countInUse(bytes, true);
       for (size_t i = 0; i < spares_.size(); ++i) {
         if (spares_[i].bytes == bytes) {
           void* block = spares_[i].block;
-          spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+          dropSpare(i, false);
           return block;
         }
       }
       for (size_t i = spares_.size(); i-- > 0;) {
-        if (spares_[i].bytes < bytes) {
-          unmap(spares_[i]);
-          spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
-        }
+        if (spares_[i].bytes < bytes) dropSpare(i, true);
       }
     }
     void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (block == MAP_FAILED) throw std::bad_alloc();
+    if (block == MAP_FAILED) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      countInUse(bytes, false);
+      throw std::bad_alloc();
+    }
 #ifdef MADV_HUGEPAGE
     madvise(block, bytes, MADV_HUGEPAGE);
 #endif
@@ -45,13 +53,15 @@ class ArrayPool {
 
   void give(void* block, size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const Spare& s : spares_) {
-      if (s.bytes == bytes) {
-        unmap(Spare{block, bytes});
-        return;
-      }
+    countInUse(bytes, false);
+    const bool kept = std::any_of(spares_.begin(), spares_.end(), [bytes](const Spare& s) { return s.bytes == bytes; });
+    if (kept) {
+      munmap(block, bytes);
+    } else {
+      spares_.push_back(Spare{block, bytes});
+      spareBytes_ += bytes;
     }
-    spares_.push_back(Spare{block, bytes});
+    trim();
   }
 
   size_t spareCount() {
@@ -59,15 +69,65 @@ class ArrayPool {
     return spares_.size();
   }
 
+  void dropAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    while (!spares_.empty()) dropSpare(spares_.size() - 1, true);
+  }
+
  private:
   struct Spare {
     void* block;
     size_t bytes;
   };
-  static void unmap(const Spare& s) { munmap(s.block, s.bytes); }
+
+  // Counts one array of [bytes] more ([taken]) or less in use.
+  void countInUse(size_t bytes, bool taken) {
+    for (size_t i = 0; i < inUse_.size(); ++i) {
+      if (inUse_[i].bytes != bytes) continue;
+      if (taken) {
+        ++inUse_[i].count;
+      } else if (--inUse_[i].count == 0) {
+        inUse_.erase(inUse_.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+      return;
+    }
+    if (taken) inUse_.push_back(InUse{bytes, 1});
+  }
+  bool inUse(size_t bytes) const {
+    return std::any_of(inUse_.begin(), inUse_.end(), [bytes](const InUse& u) { return u.bytes == bytes; });
+  }
+
+  // Drops spares until they hold no more than the largest array in use:
+  // first those of sizes not in use, then the others, the largest first.
+  void trim() {
+    size_t largestInUse = 0;
+    for (const InUse& u : inUse_) largestInUse = std::max(largestInUse, u.bytes);
+    while (spareBytes_ > largestInUse) {
+      size_t victim = 0;
+      for (size_t i = 1; i < spares_.size(); ++i) {
+        const bool idle = !inUse(spares_[i].bytes), victimIdle = !inUse(spares_[victim].bytes);
+        if (idle != victimIdle ? idle : spares_[i].bytes > spares_[victim].bytes) victim = i;
+      }
+      dropSpare(victim, true);
+    }
+  }
+
+  // Forgets spare [i], giving its memory back when [unmap].
+  void dropSpare(size_t i, bool unmap) {
+    if (unmap) munmap(spares_[i].block, spares_[i].bytes);
+    spareBytes_ -= spares_[i].bytes;
+    spares_.erase(spares_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+
+  struct InUse {
+    size_t bytes;
+    size_t count;
+  };
 
   std::mutex mutex_;
   std::vector<Spare> spares_;
+  size_t spareBytes_ = 0;
+  std::vector<InUse> inUse_;  // pooled arrays handed out, by size
 };
 
 // Never destroyed: arrays may be freed by static objects after main returns.
@@ -145,3 +205,5 @@ void ElementArray::swap(ElementArray& other) noexcept {
 }
 
 size_t pooledSpareCount() { return pool().spareCount(); }
+
+void dropPooledSpares() { pool().dropAll(); }

@@ -3,7 +3,9 @@
 // a small process-wide pool that keeps one freed array per byte size, so a
 // result of the same size as the last one freed reuses it instead of mapping
 // fresh memory and faulting it in page by page (on any thread: the pool does
-// not go through the allocator's per-thread arenas).
+// not go through the allocator's per-thread arenas). The spares never hold
+// more than the largest pooled array in use, so dropped states give their
+// memory back.
 #pragma once
 
 #include <cstddef>
@@ -47,3 +49,5 @@ inline constexpr size_t kPooledArrayBytes = size_t{1} << 20;
 
 // The number of spare arrays the pool holds now (for tests).
 size_t pooledSpareCount();
+// Gives every spare array back to the system (the session is idle).
+void dropPooledSpares();

@@ -21,6 +21,11 @@ void keepLargeArraysOnHeap() {
   mallopt(M_ARENA_MAX, 1);
 }
 
+void giveBackFreeMemory() {
+  dropPooledSpares();
+  malloc_trim(0);
+}
+
 bool fitsElementBudget(int64_t rows, int64_t cols) {
   if (rows <= 0 || cols <= 0) return true;
   if (rows > kMaxMatrixElements || cols > kMaxMatrixElements) return false;

@@ -29,6 +29,10 @@ inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 27;
 // reuses them. Without it every state vector of 21 qubits or more is fresh
 // memory, faulted in page by page on each new result. Called once at start-up.
 void keepLargeArraysOnHeap();
+// Gives the memory freed values leave behind back to the system: the spare
+// arrays of the pool and the free space of the heap. For when the session
+// waits for its user; a loop keeps both for its next round.
+void giveBackFreeMemory();
 
 // True when a [rows] × [cols] matrix stays within kMaxMatrixElements
 // (non-positive sizes fit: they make an empty matrix).
