@@ -9,9 +9,16 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <system_error>
+#include <vector>
 
+#include "extensions/extension.h"
+#include "interp/file_access.h"
 #include "interp/interpreter.h"
+#include "interp/script_file.h"
+#include "interp/stream_console.h"
+#include "shell/command_line.h"
 #include "shell/shell.h"
 #include "value/break_flag.h"
 #include "value/console.h"
@@ -91,8 +98,8 @@ class ScratchDirectory {
 };
 
 // Runs [body] with a fresh interpreter prepared for fuzzing inside a fresh
-// scratch directory: confinement, step limit, fixed seed, no pending break,
-// console text to [out] or nowhere.
+// scratch directory: the extension commands, confinement, step limit, fixed
+// seed, no pending break, console text to [out] or nowhere.
 void runConfined(std::ostream* out, const std::function<void(Interpreter&, const fs::path&)>& body) {
   static std::ostream discard(nullptr);  // no buffer: every write is dropped
   std::ostream* previousConsole = setConsole(out ? out : &discard);
@@ -100,6 +107,7 @@ void runConfined(std::ostream* out, const std::function<void(Interpreter&, const
     const ScratchDirectory scratch;
     runWithLargeStack([&] {
       Interpreter interp;
+      registerExtensions(interp);
       interp.fileRoot = scratch.path().string();
       interp.stepLimit = kFuzzStepLimit;
       interp.setInput(nullptr);  // `user.input` sees end of input at once
@@ -109,6 +117,25 @@ void runConfined(std::ostream* out, const std::function<void(Interpreter&, const
     });
   }
   setConsole(previousConsole);
+}
+
+// Writes [text] as script.dvx in [scratch].
+void writeScript(const fs::path& scratch, const std::string& text) {
+  std::ofstream file(scratch / "script.dvx", std::ios::binary | std::ios::trunc);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// The arguments of a command-line input: its first line split at NUL bytes.
+std::vector<std::string> splitArguments(const std::string& words) {
+  std::vector<std::string> args;
+  if (words.empty()) return args;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = words.find('\0', start);
+    args.push_back(words.substr(start, end - start));
+    if (end == std::string::npos) return args;
+    start = end + 1;
+  }
 }
 
 }  // namespace
@@ -130,11 +157,56 @@ void runFuzzLines(const std::string& input, std::ostream* console) {
 
 void runFuzzScript(const std::string& input, std::ostream* console) {
   runConfined(console, [&](Interpreter& interp, const fs::path& scratch) {
-    {
-      std::ofstream file(scratch / "script.dvx", std::ios::binary | std::ios::trunc);
-      file.write(input.data(), static_cast<std::streamsize>(input.size()));
-    }
+    writeScript(scratch, input);
     Object result;
     handleLine(interp, "file script.dvx", result);
+  });
+}
+
+void runFuzzCommandLine(const std::string& input, std::ostream* console) {
+  const size_t lineEnd = input.find('\n');
+  const std::vector<std::string> args = splitArguments(input.substr(0, lineEnd));
+  const std::string rest = lineEnd == std::string::npos ? std::string() : input.substr(lineEnd + 1);
+  runConfined(console, [&](Interpreter& interp, const fs::path& scratch) {
+    writeScript(scratch, rest);
+    std::ostream& out = ::console();
+    std::string error;
+    const std::optional<CommandLine> options = parseCommandLine(args, error);
+    if (!options) {
+      out << "dovex: " << error << "\n";
+      return;
+    }
+    using Mode = CommandLine::Mode;
+    if (options->mode == Mode::Help || options->mode == Mode::Version) {
+      out << (options->mode == Mode::Help ? usageText() : titleLine());
+      return;
+    }
+    std::srand(options->seed.value_or(1));
+    // Standard input, unless the script was read from it.
+    std::istringstream typed(rest);
+    StreamConsole input(typed, out);
+    if (options->mode != Mode::ScriptInput) interp.setInput(&input);
+    std::string script = rest;
+    Object result;
+    switch (options->mode) {
+      case Mode::Session:
+        runPromptLoop(interp, input, !options->quiet);
+        break;
+      case Mode::Line:
+        handleLine(interp, options->line, result);
+        break;
+      case Mode::ScriptFile:
+        if (!mayOpenPath(interp, options->path) || readScriptFile(options->path, script) != ScriptRead::Done) {
+          out << "dovex: cannot open '" << options->path << "'\n";
+          break;
+        }
+        [[fallthrough]];
+      case Mode::ScriptInput:
+        runScript(interp, std::move(script));
+        break;
+      case Mode::Help:
+      case Mode::Version:
+        break;
+    }
   });
 }

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Short fuzzing pass over the kept corpora (about a minute in all): builds
+# Short fuzzing pass over the kept corpora (about a minute and a half in all): builds
 # the libFuzzer targets with clang and runs each for SECONDS (default 30).
 # Any crash, leak, undefined behaviour or hang fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DDOVEX_FUZZ=ON >/dev/null
-cmake --build build-fuzz --target fuzz_lines fuzz_script
+cmake --build build-fuzz --target fuzz_lines fuzz_script fuzz_command_line
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-for pair in lines:lines script:scripts; do
+for pair in lines:lines script:scripts command_line:command_line; do
   target="${pair%%:*}"
   corpus="$work/$target"
   mkdir -p "$corpus"

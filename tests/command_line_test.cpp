@@ -2,11 +2,15 @@
 // standard input, one line with -e, seeds that repeat draws, and the exit
 // statuses a calling program relies on.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
+#include "interp/evaluation_stack.h"
 #include "transcript.h"
 
 namespace {
@@ -18,10 +22,12 @@ struct Outcome {
 };
 
 // Runs the binary with [args] (shell words) in the current directory, with
-// [input] on standard input.
-Outcome run(const ScratchDir& dir, const std::string& args, const std::string& input = "") {
+// [input] on standard input, after the shell commands [limits] ("ulimit …;").
+// A run ended by a signal has status -1.
+Outcome run(const ScratchDir& dir, const std::string& args, const std::string& input = "",
+            const std::string& limits = "") {
   dir.write("stdin.txt", input);
-  const std::string command = std::string(DOVEX_BINARY) + " " + args + " <stdin.txt 2>stderr.txt";
+  const std::string command = limits + std::string(DOVEX_BINARY) + " " + args + " <stdin.txt 2>stderr.txt";
   FILE* pipe = popen(command.c_str(), "r");
   Outcome r{"", "", -1};
   if (!pipe) return r;
@@ -40,6 +46,12 @@ std::string printedByFile(const std::string& path) {
   const size_t echo = text.rfind("NULL\n\n");
   return echo == std::string::npos ? text : text.substr(0, echo);
 }
+
+bool endsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool isWholeSvg(const std::string& text) { return text.rfind("<?xml", 0) == 0 && endsWith(text, "</svg>\n"); }
 
 }  // namespace
 
@@ -114,4 +126,58 @@ TEST(CommandLine, TheSameSeedRepeatsEveryDrawAndMeasurement) {
   std::string others;
   for (const char* seed : {"1", "2", "3"}) others += run(dir, std::string("--seed ") + seed + " -e '" + line + "'").out;
   EXPECT_EQ(others.find(first.out), std::string::npos) << "other seeds, other draws";
+}
+
+TEST(CommandLine, PlotsAreReplacedWholeWhateverStopsTheWriting) {
+  ScratchDir dir;
+  // Each plot of 64 bars is about 15 KB.
+  const std::string plot256 = "plot_file p.svg (matrix 256 1 UFT)";
+  ASSERT_EQ(run(dir, "-e '" + plot256 + "'").status, 0);
+  const std::string first = dir.read("p.svg");
+  ASSERT_TRUE(isWholeSvg(first));
+  // A file-size limit fails the write instead of ending the program: the
+  // row is reported, the old plot stays whole, the session goes on.
+  const Outcome limited = run(dir, "-q", "print_file big.csv (matrix 100 100 ident)\nplot_file p.svg (matrix 64 1 UFT)\nadd 1 2\n",
+                              "ulimit -f 8; ");
+  EXPECT_EQ(limited.out, P + "Cannot write file 'big.csv'\n" + NUL + P + "Cannot write file 'p.svg'\n" + NUL + P +
+                             "integer temp = 3\n\n" + P);
+  EXPECT_EQ(limited.status, 0);
+  EXPECT_EQ(dir.read("p.svg"), first);
+  // Killed at any moment of a re-plotting loop, the file holds a whole plot.
+  dir.write("loop.txt", "while 1 (begin (" + plot256 + ") (plot_file p.svg (matrix 64 1 UFT)))");
+  for (int round = 0; round < 5; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      execl(DOVEX_BINARY, DOVEX_BINARY, "loop.txt", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    usleep(static_cast<useconds_t>(150000 + 37000 * round));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    EXPECT_TRUE(isWholeSvg(dir.read("p.svg"))) << "round " << round;
+  }
+  // Only a killed run leaves a temporary behind.
+  int left = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    left += entry.path().filename().string().rfind(".p.svg.", 0) == 0;
+  }
+  EXPECT_LE(left, 5);
+}
+
+TEST(CommandLine, AddressSpaceAndStackLimitsLeaveRoomForValuesAndNeverCrashDeepNesting) {
+  if (kAddressSanitizerBuild) GTEST_SKIP() << "AddressSanitizer's shadow memory cannot run under ulimit -v";
+  ScratchDir dir;
+  // The interpreter's stack takes no more of the limit than the nesting
+  // limit needs: a state of 2^24 elements (256 MiB) fits in 1.25 GiB.
+  EXPECT_EQ(run(dir, "-e 'rowSize (matrix 16777216 1 ident)'", "", "ulimit -v 1310720; ").out,
+            "integer temp = 16777216\n\n");
+  dir.write("views.txt", nestedScript("(show_state ", ")", 3000, "(matrix 2 1 (complex 1 0) (complex 0 0))"));
+  dir.write("branches.txt", nestedScript("(if 1 ", " 0)", 7000, "5"));
+  for (const char* limits : {"ulimit -v 614400 -s 2048; ", "ulimit -s 256; "}) {
+    const Outcome shown = run(dir, "views.txt", "", limits);
+    EXPECT_EQ(shown.out, "1 |0⟩  p = 1\nError: getMatrix error - type is NULL or not matrix\n") << limits;
+    const Outcome deep = run(dir, "branches.txt", "", limits);
+    EXPECT_EQ(deep.status, 1) << limits;
+    EXPECT_TRUE(endsWith(deep.out, ": nesting too deep\n")) << limits;
+  }
 }

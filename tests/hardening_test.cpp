@@ -79,6 +79,17 @@ TEST(Hardening, NestingPastTheLimitTypedScriptedAndSelfRunning) {
                 "integer temp = 5\n\n"}));
 }
 
+TEST(Hardening, NestingDeeperThanTheStackInUseHoldsIsRefused) {
+  // Where no thread with a stack for the whole nesting limit can be had, the
+  // interpreter runs on the stack it gets: nesting deeper than that holds is
+  // refused as nesting past the limit is, never a crash.
+  ScratchDir dir;
+  dir.write("views.txt", nestedScript("(show_state ", ")", 3000, "(matrix 2 1 (complex 1 0) (complex 0 0))"));
+  dir.write("branches.txt", nestedScript("(if 1 ", " 0)", 50, "5"));
+  EXPECT_EQ(transcriptOnSmallStack({"file views.txt", "file branches.txt"}, size_t{2} << 20),
+            tx({"Error: nesting too deep\n" + NUL, "integer temp = 5\n\n"}));
+}
+
 TEST(Hardening, ScriptFilesThatAreNotScripts) {
   ScratchDir dir;
   std::filesystem::create_directory("folder");

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Drives the interpreter in a real terminal (tmux): line editing, history,
-keyword completion, pasted lines, breaking loops and long built-ins with a key
-and with Ctrl-C, a history file that is a symbolic link, output redirected to a
-file, and Ctrl-C without a terminal.
+keyword completion, pasted lines, breaking loops, long built-ins and long
+output with a key and with Ctrl-C, Ctrl-C at an idle prompt, the memory an idle
+session holds after large work, a history file that is a symbolic link, output
+redirected to a file, and Ctrl-C without a terminal.
 
 Usage: terminal_test.py PATH/TO/dovex
 """
@@ -69,6 +70,19 @@ def short_session(command, lines, expect, ready=None):
         subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
 
 
+def resident_mib():
+    """The resident memory of the interpreter running in the session's pane
+    (a child of the pane's shell), in MiB."""
+    shell = tmux("display-message", "-p", "-t", SESSION, "#{pane_pid}").strip()
+    with open("/proc/%s/task/%s/children" % (shell, shell)) as f:
+        child = f.read().split()[0]
+    with open("/proc/%s/status" % child) as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) / 1024.0
+    raise AssertionError("no VmRSS for the interpreter")
+
+
 def linked_history(home):
     """A history file that is a symbolic link is never followed: the file it
     points to keeps every line, and the session runs as usual."""
@@ -122,6 +136,7 @@ def main():
         tmux("new-session", "-d", "-s", SESSION, "-x", "100", "-y", "50", env_cmd)
         try:
             wait_for("Dovex >")
+            idle_at_start = resident_mib()
             keys("global (new integer g)", "Enter")
             keys("set g 5", "Enter")
             # Editing: fix "ad 1 2" with the cursor keys.
@@ -158,12 +173,14 @@ def main():
             keys("half typed")
             wait_for("Dovex > half typed")
             keys("C-c")
-            time.sleep(0.3)
+            # ... and shows a fresh prompt at once, before any other key.
+            wait_until(lambda: screen().rstrip().endswith("Dovex > half typed\nDovex >"), "a fresh prompt")
             # user.input reads a whole edited line while a line runs.
             keys("user.input integer", "Enter")
             wait_for("Please enter an integer:")
             keys("42", "Enter")
             wait_for("integer temp = 42")
+            answered = screen()
             # Ctrl-C breaks a long built-in, not only a loop: the unitarity
             # test of a 2048 x 2048 matrix runs about a minute to completion.
             keys("is_unitary (matrix 2048 2048 ident)", "Enter")
@@ -183,6 +200,24 @@ def main():
             wait_for("Error: Error: User break.", count=3)
             keys("rowSize (get v)", "Enter")
             wait_for("integer temp = 4194304")
+            # With that state dropped, the idle session gives its memory back.
+            keys("delete v", "Enter")
+            wait_for("Dovex > delete v\nNULL")
+            time.sleep(0.3)
+            idle_after_work = resident_mib()
+            # Ctrl-C stops the printing of a long vector (8 million counts,
+            # seconds of text), and the session goes on.
+            keys("global (new matrix w 1 1)", "Enter")
+            keys("set w (matrix 8388608 1 ident)", "Enter")
+            keys("sample (get w) 1", "Enter")
+            wait_for("0, 0, 0, 0, 0, 0, 0, 0")
+            keys("C-c")
+            asked = time.time()
+            wait_until(lambda: screen().rstrip().endswith("Error: Error: User break.\n\n\nDovex >"),
+                       "the cut echo reported")
+            printing_broke_after = time.time() - asked
+            keys("rowSize (get w)", "Enter")
+            wait_for("integer temp = 8388608")
             # The global survived all of it.
             keys("get g", "Enter")
             wait_for("integer g = 5")
@@ -208,7 +243,7 @@ def main():
         finally:
             subprocess.run(["tmux", "kill-session", "-t", SESSION], capture_output=True)
         # The abandoned line was answered by a fresh prompt, not evaluated.
-        assert "Dovex > half typed\nDovex > user.input integer" in final, final
+        assert "Dovex > half typed\nDovex > user.input integer" in answered, answered
         with open(os.path.join(home, ".dovex_history")) as f:
             history = f.read().splitlines()
         assert "add 1 2" in history and "get g" in history and history[-1].startswith("begin (new array"), history
@@ -219,6 +254,10 @@ def main():
         redirected_output(home)
         print("is_unitary broke %.2f s after Ctrl-C" % broke_after)
         assert broke_after < 2.0, broke_after
+        print("printing broke %.2f s after Ctrl-C" % printing_broke_after)
+        assert printing_broke_after < 1.0, printing_broke_after
+        print("resident memory: %.0f MiB idle at start, %.0f MiB idle after work" % (idle_at_start, idle_after_work))
+        assert idle_after_work < idle_at_start + 32, (idle_at_start, idle_after_work)
         without_terminal()
         print("terminal test passed")
     finally:

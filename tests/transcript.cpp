@@ -1,5 +1,6 @@
 #include "transcript.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,7 +17,10 @@
 
 namespace {
 
-std::string runTranscript(const std::vector<std::string>& lines, unsigned seed, bool withExtensions) {
+using StackRunner = std::function<void(const std::function<void()>&)>;
+
+std::string runTranscript(const std::vector<std::string>& lines, unsigned seed, bool withExtensions,
+                          const StackRunner& onStack = runWithLargeStack) {
   std::string input;
   for (const std::string& line : lines) input += line + "\n";
   std::istringstream in(input);
@@ -27,7 +31,7 @@ std::string runTranscript(const std::vector<std::string>& lines, unsigned seed, 
     StreamConsole console(in, out);
     Interpreter interp(&console);
     if (withExtensions) registerExtensions(interp);
-    runWithLargeStack([&] { runPromptLoop(interp, console); });
+    onStack([&] { runPromptLoop(interp, console); });
   }
   setConsole(previous);
   std::string text = out.str();
@@ -52,6 +56,32 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed) {
 
 std::string transcriptWithExtensions(const std::vector<std::string>& lines, unsigned seed) {
   return runTranscript(lines, seed, true);
+}
+
+std::string transcriptOnSmallStack(const std::vector<std::string>& lines, size_t stackBytes) {
+  return runTranscript(lines, 1, true, [stackBytes](const std::function<void()>& body) {
+    const std::function<void()> onOwnStack = [&body] { runOnOwnStack(body); };
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, stackBytes);
+    pthread_t thread;
+    auto run = [](void* f) -> void* {
+      (*static_cast<const std::function<void()>*>(f))();
+      return nullptr;
+    };
+    if (pthread_create(&thread, &attr, run, const_cast<std::function<void()>*>(&onOwnStack)) == 0) {
+      pthread_join(thread, nullptr);
+    }
+    pthread_attr_destroy(&attr);
+  });
+}
+
+std::string nestedScript(const std::string& before, const std::string& after, int depth, const std::string& inside) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += before;
+  text += inside;
+  for (int i = 0; i < depth; ++i) text += after;
+  return "begin " + text;
 }
 
 std::string thrownMessage(const std::function<void()>& f) {

@@ -18,8 +18,16 @@ std::string transcript(const std::vector<std::string>& lines, unsigned seed = 1)
 // The same with the system's extension commands registered, as at start-up.
 std::string transcriptWithExtensions(const std::vector<std::string>& lines, unsigned seed = 1);
 
+// The same with the extension commands, run on a thread of only
+// [stackBytes] of stack, as when no larger one can be had.
+std::string transcriptOnSmallStack(const std::vector<std::string>& lines, size_t stackBytes);
+
 // Expected text for consecutive lines: each echo after its own prompt.
 std::string tx(const std::vector<std::string>& echoes);
+
+// A script of one `begin` holding [inside] nested [depth] times in
+// [before] … [after], e.g. "(if 1 " … " 0)".
+std::string nestedScript(const std::string& before, const std::string& after, int depth, const std::string& inside);
 
 // The message [f] throws as a thrown message of the language, or "<nothing>".
 std::string thrownMessage(const std::function<void()>& f);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "transcript.h"
+#include "value/break_flag.h"
 #include "value/console.h"
 #include "value/error.h"
 #include "value/object.h"
@@ -94,6 +95,32 @@ TEST(Printer, MissingPayloadPrintsNullOnStandardOutputOnly) {
   const Printed p = print(nothing, true, true);
   EXPECT_EQ(p.stream, "");
   EXPECT_EQ(p.console, "NULL");
+}
+
+TEST(Printer, APendingBreakCutsLongTextsButNeverAShortOne) {
+  requestBreak();
+  // The echo after a break still shows a short value whole.
+  Object list;
+  list.setVector(std::vector<double>(100, 0.5));
+  EXPECT_EQ(thrownMessage([&] { print(list, true, false); }), "<nothing>");
+  Object grid;
+  grid.setMatrix(40, 40);
+  EXPECT_EQ(thrownMessage([&] { print(grid, true, false); }), "<nothing>");
+  // Long vectors, matrices (a row at a time or one long row) and strings stop early.
+  Object longList;
+  longList.setVector(std::vector<double>(size_t{1} << 20, 0.5));
+  Object longGrid;
+  longGrid.setMatrix(300, 300);
+  Object longRow;
+  longRow.setMatrix(1, 1 << 20);
+  Object longString;
+  longString.setString(std::string(size_t{1} << 24, 'x'));
+  for (const Object* value : {&longList, &longGrid, &longRow, &longString}) {
+    std::ostringstream out;
+    EXPECT_EQ(thrownMessage([&] { printValue(*value, out, false, true); }), "Error: User break.");
+    EXPECT_LT(out.str().size(), size_t{64} << 10);
+  }
+  clearBreak();
 }
 
 TEST(Object, StrictGettersNameTheExpectedType) {

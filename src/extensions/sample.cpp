@@ -40,6 +40,11 @@ void extensionSample(Call& call) {
   const int32_t shots = args[2].getInteger();
   if (!checkRegister(call, reg)) return;
   if (shots < 0) return call.syntaxError("; shot count < 0");
+#ifdef DOVEX_FUZZING
+  // Shots are drawn one by one: many are correct but slow, so a fuzzing
+  // build keeps them few.
+  if (shots > (1 << 12)) return call.syntaxError("; shot count too large");
+#endif
 
   // cumulative[o] / total: the last is exactly 1, and an outcome of
   // probability 0 repeats its predecessor, so no draw below 1 can pick it.

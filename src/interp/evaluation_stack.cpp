@@ -17,25 +17,13 @@ constinit thread_local uintptr_t evaluationStackFloor = 0;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 // Stack one level of nesting may take, with room to spare: the deepest
 // keywords take about 1.3 KiB a level (5 KiB under AddressSanitizer, whose
 // red zones widen every frame).
-constexpr size_t kBytesPerLevel = kAddressSanitizer ? size_t{16} << 10 : size_t{4} << 10;
+constexpr size_t kBytesPerLevel = kAddressSanitizerBuild ? size_t{16} << 10 : size_t{4} << 10;
 // Room kept below the deepest level for what a keyword does without nesting
 // further (printing, the kernels, file access, line editing).
-constexpr size_t kReserveBytes = kAddressSanitizer ? size_t{1} << 20 : size_t{256} << 10;
+constexpr size_t kReserveBytes = kAddressSanitizerBuild ? size_t{1} << 20 : size_t{256} << 10;
 // The stack asked for first, and the smallest worth a thread of its own.
 constexpr size_t kStackBytes = kMaxNestingDepth * kBytesPerLevel + kReserveBytes;
 constexpr size_t kSmallestStackBytes = 2 * kReserveBytes;
