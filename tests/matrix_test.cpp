@@ -7,8 +7,8 @@
 
 #include "value/complex.h"
 #include "transcript.h"
-#include "value/console.h"
-#include "value/error.h"
+#include "runtime/console.h"
+#include "runtime/script_error.h"
 #include "value/matrix.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "quantum/parallel.h"
 #include "quantum/qubit_kernels.h"
 #include "quantum/reference.h"
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "quantum/parallel.h"
 #include "quantum/prefetch.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace kernels {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace {
 

@@ -1,25 +1,13 @@
 #include "value/matrix.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <new>
 #include <ostream>
 
-#include "value/break_flag.h"
-#include "value/console.h"
-#include "value/diagnostics.h"
-#include "value/error.h"
-
-void keepLargeArraysOnHeap() {
-  constexpr int kThreshold = 512 << 20;
-  mallopt(M_MMAP_THRESHOLD, kThreshold);
-  mallopt(M_TRIM_THRESHOLD, kThreshold);
-  // The interpreter runs on a thread of its own, and a thread's arena cannot
-  // hold a block over 64 MiB: it would map every large state afresh. With one
-  // arena every thread allocates from the heap these thresholds govern.
-  mallopt(M_ARENA_MAX, 1);
-}
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
+#include "runtime/diagnostics.h"
+#include "runtime/script_error.h"
 
 bool fitsElementBudget(int64_t rows, int64_t cols) {
   if (rows <= 0 || cols <= 0) return true;

@@ -24,12 +24,6 @@ inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 14;
 inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 27;
 #endif
 
-// Keeps freed element arrays of state vectors up to 24 qubits (256 MiB and
-// the allocator's header) on the heap, so the next state of the same size
-// reuses them. Without it every state vector of 21 qubits or more is fresh
-// memory, faulted in page by page on each new result. Called once at start-up.
-void keepLargeArraysOnHeap();
-
 // True when a [rows] × [cols] matrix stays within kMaxMatrixElements
 // (non-positive sizes fit: they make an empty matrix).
 bool fitsElementBudget(int64_t rows, int64_t cols);

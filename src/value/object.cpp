@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 const std::string& typeNameOf(ValueType type) {
   static const std::array<std::string, 8> names = {"",       "string", "integer", "double",

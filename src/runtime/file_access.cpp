@@ -1,4 +1,4 @@
-#include "interp/file_access.h"
+#include "runtime/file_access.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "value/diagnostics.h"
+#include "runtime/diagnostics.h"
 
 namespace {
 
@@ -37,23 +37,43 @@ int openFlags(FileUse use) {
       return O_WRONLY | O_CREAT | O_TRUNC | common;
     case FileUse::WriteAppend:
       return O_WRONLY | O_CREAT | O_APPEND | common;
+    case FileUse::PrivateRead:
+      return O_RDONLY | O_NOFOLLOW | common;
+    case FileUse::PrivateAppend:
+      return O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | common;
   }
   return O_RDONLY | common;
 }
 
+bool privateFile(FileUse use) { return use == FileUse::PrivateRead || use == FileUse::PrivateAppend; }
+
 bool usableKind(mode_t mode, FileUse use) {
   if (S_ISREG(mode)) return true;
-  return use != FileUse::ReadScript && S_ISCHR(mode);
+  return (use == FileUse::WriteTruncate || use == FileUse::WriteAppend) && S_ISCHR(mode);
 }
 
 }  // namespace
 
-bool mayOpenPath(const Interpreter& interp, const std::string& path) {
+bool FileRules::mayOpen(const std::string& path) const {
   if (path.find('\0') != std::string::npos) return false;
-  return interp.fileRoot.empty() || resolvesInside(interp.fileRoot, path);
+  return root.empty() || resolvesInside(root, path);
+}
+
+FileDescriptor FileRules::openResultFile(const std::string& name, FileUse use) const {
+  FileDescriptor file;
+  if (mayOpen(name)) file = openFileWithoutWaiting(name, use);
+  if (!file.isOpen()) reportCannotOpen(name);
+  return file;
 }
 
 void reportCannotOpen(const std::string& path) { diagnostic() << "Cannot open file '" << path << "'\n"; }
+
+void reportCannotWrite(const std::string& path) { diagnostic() << "Cannot write file '" << path << "'\n"; }
+
+void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
+  // A full disk would otherwise lose the text without a word.
+  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
+}
 
 FileDescriptor::~FileDescriptor() {
   if (fd_ >= 0) close(fd_);
@@ -72,7 +92,7 @@ FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use) {
   if (path.find('\0') != std::string::npos) return FileDescriptor();
   int fd;
   do {
-    fd = open(path.c_str(), openFlags(use), 0666);
+    fd = open(path.c_str(), openFlags(use), privateFile(use) ? 0600 : 0666);
   } while (fd < 0 && errno == EINTR);
   FileDescriptor file(fd);
   if (!file.isOpen()) return file;

@@ -1,4 +1,4 @@
-#include "value/console.h"
+#include "runtime/console.h"
 
 #include <iostream>
 

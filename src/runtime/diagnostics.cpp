@@ -1,8 +1,8 @@
-#include "value/diagnostics.h"
+#include "runtime/diagnostics.h"
 
 #include <atomic>
 
-#include "value/console.h"
+#include "runtime/console.h"
 
 namespace {
 std::atomic<bool> reported{false};

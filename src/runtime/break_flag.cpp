@@ -1,8 +1,8 @@
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 #include <atomic>
 
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 namespace {
 // Lock-free, so setting it from a signal handler is safe.
