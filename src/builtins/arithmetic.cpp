@@ -153,10 +153,7 @@ static void builtinMult(Call& call) {
         return;
       }
       // A tall ket times a wide bra can ask for far more than memory holds.
-      if (!fitsElementBudget(p.rows, q.cols)) {
-        call.syntaxError("; size too large");
-        return;
-      }
+      if (!call.fitsElementBudget(p.rows, q.cols)) return;
       setNewMatrix(call, [&](Matrix& out) { multiply(p, q, out); });
       return;
     }

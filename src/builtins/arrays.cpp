@@ -18,10 +18,7 @@ constexpr int32_t kMaxArrayElements = int32_t{1} << 20;
 }  // namespace
 
 void createElements(Call& call, const std::string& kindWord, const std::string& name, int32_t count, bool isArray) {
-  if (count > kMaxArrayElements) {
-    call.syntaxError("; size too large");
-    return;
-  }
+  if (!call.sizeFits(count <= kMaxArrayElements)) return;
   const bool elementKind = kindWord == "integer" || kindWord == "double" || kindWord == "complex" || kindWord == "matrix";
   if (count > 1 && elementKind) call.targetScope.reserve(static_cast<size_t>(count) + 1);
   if (isArray) call.targetScope.addVariable(Object(name + ".size", ValueType::Integer, makePayload(count)));
@@ -126,10 +123,7 @@ static void builtinSetElement(Call& call) {
   const Arg value = call.argument(4);
   guarded(call, [&] {
     const Matrix& source = m->getMatrix();
-    if (!fitsElementBudget(source.rows, source.cols)) {
-      call.syntaxError("; size too large");
-      return;
-    }
+    if (!call.fitsElementBudget(source.rows, source.cols)) return;
     // The variable behind the first argument is never written: the result
     // is a changed copy, stored back only by an explicit `set`.
     Matrix copy;

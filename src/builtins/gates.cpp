@@ -6,6 +6,7 @@
 
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
+#include "quantum/qubit_bits.h"
 #include "runtime/break_flag.h"
 #include "runtime/script_error.h"
 
@@ -18,12 +19,6 @@ constexpr double kTwoPi = 6.283185307179586;
 void gateError(const Call& call, const char* reason) {
   call.report() << "Syntax Error '" << call.text << "'; " << reason << "\n";
 }
-
-// The bit a qubit index stands for: a negative index weighs like bit 0.
-int32_t qubitBit(int32_t index) { return index < 0 ? 0 : index; }
-
-// Whether [bit] is set in the basis number [k]; bits from 31 on never are.
-bool bitSet(int64_t k, int32_t bit) { return bit < 31 && ((k >> bit) & 1) != 0; }
 
 void fillFourier(Matrix& m) {
   const Complex omega = complexFromAngle(kTwoPi / m.rows);
@@ -107,10 +102,7 @@ bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
 #ifdef DOVEX_FUZZING
     // The fill takes time growing with the fifth power of the side: correct
     // but slow, so a fuzzing build keeps it small.
-    if (m.rows > 24) {
-      call.syntaxError("; size too large");
-      return true;
-    }
+    if (!call.sizeFits(m.rows <= 24)) return true;
 #endif
     fillRotations(call, m, *angles, *phases, *cross);
   } else if (word == "UFT" || word == "QFT") {
@@ -156,10 +148,10 @@ static void builtinGate(Call& call) {
   for (int64_t k = 0; k < size; ++k) {
     poll.throwAfter(1);
     int64_t r = k;
-    if (bitSet(k, control)) {
+    if (rowHasBit(static_cast<uint64_t>(k), control)) {
       // Flipping a target bit beyond the register moves the image out of it.
       if (target >= 31) continue;
-      r = bitSet(k, target) ? k - (int64_t{1} << target) : k + (int64_t{1} << target);
+      r = rowHasBit(static_cast<uint64_t>(k), target) ? k - (int64_t{1} << target) : k + (int64_t{1} << target);
     }
     if (r >= 0 && r < size) m.setElement(static_cast<int32_t>(r), static_cast<int32_t>(k), Complex{1.0, 0.0});
   }
@@ -170,10 +162,7 @@ static void builtinMatrix(Call& call) {
   const Arg colsValue = call.argument(2);
   const int32_t rows = rowsValue->getInteger();
   const int32_t cols = colsValue->getInteger();
-  if (!fitsElementBudget(rows, cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+  if (!call.fitsElementBudget(rows, cols)) return;
   // The result holds the matrix before any element is read: an element error
   // leaves the entries stored so far in place.
   Matrix& m = call.result.setMatrix(rows, cols);

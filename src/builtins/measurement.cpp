@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "quantum/kernels.h"
+#include "quantum/qubit_bits.h"
 #include "quantum/qubit_kernels.h"
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
@@ -32,17 +33,9 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
     call.syntaxError("; index out of bounds.");
     throw ScriptError("Syntax Error.");
   }
-  for (int32_t d : state.dims) {
-    if (d <= 0) {
-      call.syntaxError("; subsystem dimension <= 0");
-      return false;
-    }
-  }
+  if (!call.dimensionsPositive(state.dims)) return false;
   const int64_t states = kernels::dimensionProduct(state.dims, 0, state.dims.size());
-  if (states > kMaxMatrixElements) {
-    call.syntaxError("; size too large");
-    return false;
-  }
+  if (!call.sizeFits(states <= kMaxMatrixElements)) return false;
   if (state.v.count != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
@@ -127,21 +120,13 @@ void storeInteger(Call& call, const std::string& name, int32_t value) {
 
 static void builtinMeasureQbit(Call& call) {
   const Arg stateValue = call.argument(1);
-  if (!stateValue->is(ValueType::Matrix)) {
-    call.syntaxError("; type not matrix.");
-    return;
-  }
+  if (!call.hasType(*stateValue, ValueType::Matrix, "type not matrix.")) return;
   const Arg qubitValue = call.argument(2);
-  if (!qubitValue->is(ValueType::Integer)) {
-    call.syntaxError("; type not integer.");
-    return;
-  }
+  if (!call.hasType(*qubitValue, ValueType::Integer, "type not integer.")) return;
   const Arg nameValue = call.argument(3);
   const Matrix& v = stateValue->getMatrix();
   const int32_t q = qubitValue->getInteger();
-  // Qubit q is bit q of the row number; a negative q weighs like bit 0, and
-  // from bit 31 on no row number has the bit set.
-  const int32_t bit = q < 0 ? 0 : q;
+  const int32_t bit = qubitBit(q);
 
   const double p0 = kernels::qubitZeroProbability(v, bit);
   throwIfBreak();

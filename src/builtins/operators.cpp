@@ -9,16 +9,10 @@
 static void builtinTensor(Call& call) {
   const Arg left = call.argument(1);
   const Arg right = call.argument(2);
-  if (!left->is(ValueType::Matrix)) {
-    call.syntaxError("; cannot tensor these types");
-    return;
-  }
+  if (!call.hasType(*left, ValueType::Matrix, "cannot tensor these types")) return;
   const Matrix& a = left->getMatrix();
   const Matrix& b = right->getMatrix();
-  if (!fitsElementBudget(int64_t{a.rows} * b.rows, int64_t{a.cols} * b.cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+  if (!call.fitsElementBudget(int64_t{a.rows} * b.rows, int64_t{a.cols} * b.cols)) return;
   Matrix product;
   kernels::tensorProduct(a, b, product);
   throwIfBreak();
@@ -35,12 +29,7 @@ static void builtinApplyOp(Call& call) {
   const Matrix& g = operatorValue->getMatrix();
   const Matrix& v = stateValue->getMatrix();
 
-  for (int32_t d : dims) {
-    if (d <= 0) {
-      call.syntaxError("; subsystem dimension <= 0");
-      return;
-    }
-  }
+  if (!call.dimensionsPositive(dims)) return;
   const bool inSystem = k >= 0 && static_cast<size_t>(k) < dims.size();
   if (inSystem && !g.hasStorage()) {
     call.syntaxError("; empty operator");
@@ -51,10 +40,7 @@ static void builtinApplyOp(Call& call) {
     call.syntaxError("; matrix wrong size for mult");
     return;
   }
-  if (!fitsElementBudget(widened.rows, v.cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+  if (!call.fitsElementBudget(widened.rows, v.cols)) return;
   Matrix transformed;
   kernels::applyOperator(dims, k, g, v, transformed);
   throwIfBreak();  // a break stopped the kernel part-way

@@ -8,8 +8,7 @@
 
 static void builtinIsUnitary(Call& call) {
   const Arg argument = call.argument(1);
-  if (!argument->is(ValueType::Matrix)) call.syntaxError("; type not matrix (isUnitary)");
-  const Matrix& a = argument->getMatrix();
+  const Matrix& a = call.reportedMatrix(*argument, "type not matrix (isUnitary)");
   const bool unitary = rowsAreOrthonormal(a);
   throwIfBreak();  // a break stopped the test part-way
   call.result.setInteger(unitary ? 1 : 0);
@@ -17,8 +16,7 @@ static void builtinIsUnitary(Call& call) {
 
 static void builtinTranspose(Call& call) {
   const Arg argument = call.argument(1);
-  if (!argument->is(ValueType::Matrix)) call.syntaxError("; type not matrix (transpose)");
-  const Matrix& a = argument->getMatrix();
+  const Matrix& a = call.reportedMatrix(*argument, "type not matrix (transpose)");
   Matrix conjugate;
   adjoint(a, conjugate);
   call.result.setMatrix(std::move(conjugate));

@@ -86,8 +86,8 @@ bool checkRegister(const Call& call, const Register& reg) {
   std::string problem;
   if (reg.state->cols != 1 || reg.state->rows < 1) {
     problem = "; state is not a column";
-  } else if (reg.hasSystem && std::any_of(reg.dims.begin(), reg.dims.end(), [](int32_t d) { return d <= 0; })) {
-    problem = "; subsystem dimension <= 0";
+  } else if (reg.hasSystem && !call.dimensionsPositive(reg.dims)) {
+    return false;
   } else if (reg.hasSystem &&
              (reg.dims.empty() || kernels::dimensionProduct(reg.dims, 0, reg.dims.size()) != reg.state->rows)) {
     problem = "; system size differs from the state's length";

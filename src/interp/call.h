@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "interp/expression_cache.h"
 #include "interp/interpreter.h"
@@ -54,6 +55,24 @@ struct Call {
 
   // Prints "Syntax error '" + expression text + "'" + [reason] + "\n".
   void syntaxError(std::string_view reason) const;
+
+  // The reactions the language requires, each a check that reports its own
+  // syntax error and answers whether the keyword may go on.
+  //
+  // [fits] of a size this keyword would make; otherwise "; size too large".
+  bool sizeFits(bool fits) const;
+  // A [rows] × [cols] matrix within the element budget (sizeFits's report).
+  bool fitsElementBudget(int64_t rows, int64_t cols) const;
+  // Every dimension of the system [dims] at least 1; otherwise "; subsystem
+  // dimension <= 0".
+  bool dimensionsPositive(const std::vector<int32_t>& dims) const;
+  // [value] of type [type]; otherwise "; " + [reason].
+  bool hasType(const Object& value, ValueType type, std::string_view reason) const;
+  // [value]'s matrix, after reporting "; " + [reason] when it holds none.
+  // The language reports such a value twice: this syntax error, then the
+  // matrix getter's thrown message, which ends the line (or the `if`
+  // around it). The report does not stop the read: the getter's throw does.
+  const Matrix& reportedMatrix(const Object& value, std::string_view reason) const;
   // The interpreter's standard output.
   std::ostream& out() const { return console(); }
   // Standard output for a diagnostic of this keyword (the run is marked as

@@ -128,6 +128,34 @@ void Call::syntaxError(std::string_view reason) const {
   report() << "Syntax error '" << text << "'" << reason << "\n";
 }
 
+bool Call::sizeFits(bool fits) const {
+  if (!fits) syntaxError("; size too large");
+  return fits;
+}
+
+bool Call::fitsElementBudget(int64_t rows, int64_t cols) const { return sizeFits(::fitsElementBudget(rows, cols)); }
+
+bool Call::dimensionsPositive(const std::vector<int32_t>& dims) const {
+  for (const int32_t d : dims) {
+    if (d <= 0) {
+      syntaxError("; subsystem dimension <= 0");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Call::hasType(const Object& value, ValueType type, std::string_view reason) const {
+  if (value.is(type)) return true;
+  syntaxError(std::string("; ") + std::string(reason));
+  return false;
+}
+
+const Matrix& Call::reportedMatrix(const Object& value, std::string_view reason) const {
+  hasType(value, ValueType::Matrix, reason);
+  return value.getMatrix();
+}
+
 namespace {
 
 struct ThreadJob {

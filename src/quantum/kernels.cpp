@@ -95,9 +95,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
             const Complex entry = gData[r + k * gRows];
             const Complex* source = in + k * run + b0;
             for (size_t b = 0; b < length; ++b) {
-              const Complex p = complexProduct(entry, source[b]);
-              sums[b].re += p.re;
-              sums[b].im += p.im;
+              addProduct(sums[b], entry, source[b]);
             }
           }
           Complex* target = result + r * run + b0;
@@ -108,9 +106,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
           for (size_t b = 0; b < run; ++b) {
             Complex sum{0.0, 0.0};
             for (size_t k = 0; k < gCols; ++k) {
-              const Complex p = complexProduct(gData[r + k * gRows], in[k * run + b]);
-              sum.re += p.re;
-              sum.im += p.im;
+              addProduct(sum, gData[r + k * gRows], in[k * run + b]);
             }
             result[r * run + b] = sum;
           }

@@ -169,9 +169,7 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
       const Complex* column = &b.data[flat(b, 0, j)];
       Complex sum{0.0, 0.0};
       for (int32_t k = 0; k < inner; ++k) {
-        const Complex p = complexProduct(row[static_cast<size_t>(k)], column[k]);
-        sum.re += p.re;
-        sum.im += p.im;
+        addProduct(sum, row[static_cast<size_t>(k)], column[k]);
       }
       out.data[flat(out, i, j)] = sum;
     }
@@ -198,9 +196,7 @@ bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
       poll.throwAfter(terms.size() + 1);
       Complex sum{0.0, 0.0};
       for (int32_t k : terms) {
-        const Complex p = complexProduct(a.data[flat(a, i, k)], column[k]);
-        sum.re += p.re;
-        sum.im += p.im;
+        addProduct(sum, a.data[flat(a, i, k)], column[k]);
       }
       out.data[flat(out, i, j)] = sum;
     }
@@ -243,9 +239,7 @@ Complex dotProduct(const Matrix& a, const Matrix& b) {
   if (b.cols != 1) throw ScriptError("Dot product error 3\n");
   Complex sum{0.0, 0.0};
   for (size_t k = 0; k < a.data.size(); ++k) {
-    const Complex p = complexProduct(a.data[k], b.data[k]);
-    sum.re += p.re;
-    sum.im += p.im;
+    addProduct(sum, a.data[k], b.data[k]);
   }
   return sum;
 }
