@@ -7,8 +7,9 @@
 
 namespace {
 
-// Every element is a variable of its own, searched linearly: a million is
-// far beyond any useful array and still cheap to hold.
+// Every element is a variable of its own, each an entry of its scope and of
+// the scope's index by name: a million is far beyond any useful array and
+// still cheap to hold.
 #ifdef DOVEX_FUZZING
 constexpr int32_t kMaxArrayElements = int32_t{1} << 12;  // fuzzing: correct but slow beyond
 #else

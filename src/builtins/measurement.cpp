@@ -49,9 +49,9 @@ std::vector<double> probabilities(const SubsystemState& state) {
 }
 
 // The state collapsed onto [outcome]; a break ends the line.
-Matrix collapse(const SubsystemState& state, int32_t outcome, double pSq) {
+Matrix collapse(const SubsystemState& state, int32_t outcome, double rootProbability) {
   Matrix collapsed;
-  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, collapsed);
+  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, rootProbability, collapsed);
   throwIfBreak();
   return collapsed;
 }
@@ -69,6 +69,9 @@ OutcomeTable outcomeTable(const std::vector<double>& p, std::ostream* trace) {
   double running = 0.0;
   for (size_t o = 0; o < p.size(); ++o) {
     const double pct = p[o] * 100.0;
+    // The probability renormalised by is the percentage divided back, not
+    // p itself: the round trip through 100 can change its last bit, and the
+    // collapsed state's digits follow the language's rounding.
     table.prob.push_back(pct / 100.0);
     if (pct == 0.0) {
       table.cum.push_back(-1.0);
@@ -165,10 +168,10 @@ static void builtinPartialMeasure(Call& call) {
   const OutcomeTable table = outcomeTable(probabilities(state), &call.out());
   const double draw = drawWholePercent();
   const int32_t outcome = chooseOutcome(table, draw);
-  const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
+  const double rootProbability = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
   call.out() << "result = " << outcome << "\n";
-  call.out() << "pSq = " << formatDouble(pSq) << "\n";
-  call.result.setMatrix(collapse(state, outcome, pSq));
+  call.out() << "pSq = " << formatDouble(rootProbability) << "\n";
+  call.result.setMatrix(collapse(state, outcome, rootProbability));
 }
 
 static void builtinMeasureDistribution(Call& call) {

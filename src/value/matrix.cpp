@@ -204,35 +204,6 @@ bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
   return true;
 }
 
-bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
-  const int64_t rows = int64_t{a.rows} * b.rows;
-  const int64_t cols = int64_t{a.cols} * b.cols;
-  if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
-  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
-    out.release();
-    return false;
-  }
-  return true;
-}
-
-void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
-  if (!shapeTensorProduct(a, b, out)) return;
-  // Column ja·b.cols + jb of out is column ja of a times column jb of b,
-  // written once in storage order.
-  Complex* target = out.data.data();
-  BreakPoll poll;
-  for (int32_t ja = 0; ja < a.cols; ++ja) {
-    for (int32_t jb = 0; jb < b.cols; ++jb) {
-      poll.throwAfter(static_cast<uint64_t>(out.rows));
-      const Complex* bColumn = &b.data[flat(b, 0, jb)];
-      for (int32_t ia = 0; ia < a.rows; ++ia) {
-        const Complex factor = a.data[flat(a, ia, ja)];
-        for (int32_t ib = 0; ib < b.rows; ++ib) *target++ = complexProduct(factor, bColumn[ib]);
-      }
-    }
-  }
-}
-
 Complex dotProduct(const Matrix& a, const Matrix& b) {
   if (a.count != b.count) throw ScriptError("Dot product error 1\n");
   if (a.rows != 1 && a.cols != 1) throw ScriptError("Dot product error 2\n");

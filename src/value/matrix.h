@@ -85,14 +85,6 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out);
 // or NaN in [a] it differs (0 · inf is NaN): callers must know [a] is finite.
 bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out);
 
-// [out] = [a] ⊗ [b], the Kronecker product with the left factor most
-// significant. A factor without storage gives an empty [out].
-void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
-// Shapes [out] for [a] ⊗ [b] without filling it: false (and [out] empty)
-// when a factor has no storage; throws std::bad_alloc past the element
-// budget. Shared by the plain product above and the threaded kernel.
-bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
-
 // Σ a[k]·b[k] without conjugation. Throws "Dot product error 1\n" on a count
 // mismatch, "... 2\n" when [a] is not a vector, "... 3\n" when [b] is not a
 // column.
