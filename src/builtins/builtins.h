@@ -70,4 +70,5 @@ void builtinUserInput(Call& call);     // user.input kind
 FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use);
 // Writes [text] to the result file [name], open as [file], in one write,
 // reporting "Cannot write file '…'" when it does not reach it (a full disk).
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);
+// Returns whether it did.
+bool writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);

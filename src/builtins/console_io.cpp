@@ -54,8 +54,6 @@ class ResultRow : public std::streambuf {
   bool ok_ = true;
 };
 
-void reportCannotWrite(const std::string& name) { diagnostic() << "Cannot write file '" << name << "'\n"; }
-
 }  // namespace
 
 FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use) {
@@ -65,9 +63,11 @@ FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse
   return file;
 }
 
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
+bool writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
   // A full disk would otherwise lose the text without a word.
-  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
+  if (writeAll(file.get(), text.data(), text.size())) return true;
+  reportCannotWrite(name);
+  return false;
 }
 
 void builtinPrint(Call& call) {

@@ -20,6 +20,14 @@ extern const char* const kSampleHelp;
 void extensionPlotFile(Call& call);
 extern const char* const kPlotFileHelp;
 
+// save_npy FILE MATRIX: MATRIX written to FILE in numpy's .npy format.
+void extensionSaveNpy(Call& call);
+extern const char* const kSaveNpyHelp;
+
+// load_npy FILE: the matrix a .npy file holds.
+void extensionLoadNpy(Call& call);
+extern const char* const kLoadNpyHelp;
+
 // apply_qubits STATE OP Q1 [Q2 ...]: the new state after OP (2^k × 2^k) acts
 // on the qubits Q1 … Qk of the column STATE; Q1 is OP's most significant bit.
 void extensionApplyQubits(Call& call);

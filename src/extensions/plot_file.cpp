@@ -35,5 +35,6 @@ void extensionPlotFile(Call& call) {
   }
   const FileDescriptor file = openResultFile(call, name, FileUse::WriteTruncate);
   if (!file.isOpen()) return;
-  writeResultFile(file, name, barChartSvg(text, bars));
+  const std::string svg = barChartSvg(text, bars);
+  if (writeResultFile(file, name, svg)) noteFileWritten({name, "image/svg+xml", svg});
 }

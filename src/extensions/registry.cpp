@@ -13,6 +13,8 @@ void registerExtensions(Interpreter& interp) {
   add("sample", kSampleHelp, extensionSample);
   add("plot_file", kPlotFileHelp, extensionPlotFile);
   add("apply_qubits", kApplyQubitsHelp, extensionApplyQubits);
+  add("save_npy", kSaveNpyHelp, extensionSaveNpy);
+  add("load_npy", kLoadNpyHelp, extensionLoadNpy);
 }
 
 std::vector<std::string> extensionNames(const Interpreter& interp) {

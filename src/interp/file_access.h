@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "interp/interpreter.h"
 
@@ -15,6 +17,9 @@ bool mayOpenPath(const Interpreter& interp, const std::string& path);
 // Prints "Cannot open file '" + [path] + "'\n": the one report for a path
 // that is missing, refused, a directory or otherwise unusable.
 void reportCannotOpen(const std::string& path);
+// Prints "Cannot write file '" + [path] + "'\n": a file opened but not
+// written whole (a full disk).
+void reportCannotWrite(const std::string& path);
 
 // How a file keyword uses the file it opens.
 enum class FileUse {
@@ -54,3 +59,34 @@ FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use);
 // system allows. False only when writing really fails (a full disk, a
 // device error).
 bool writeAll(int fd, const char* data, size_t size);
+
+// How replaceFileWhole ended.
+enum class FileReplaced {
+  Done,         // the target now holds the new content
+  CannotOpen,   // the target (or a temporary beside it) could not be created
+  CannotWrite,  // writing failed; the target is as it was
+};
+
+// Writes a file whole, never in part: [write] fills a temporary file in the
+// target's folder (it gets the descriptor and returns false when a write
+// fails), and only a complete one is renamed over [path], so the target holds
+// either its old content or the new one, whatever happens meanwhile. A path
+// that names a symbolic link replaces the file the link points to; a
+// character device (/dev/null) is written directly; other kinds of file are
+// refused as openFileWithoutWaiting refuses them.
+FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(int fd)>& write);
+
+// A file that was just written whole (a plot, a saved state): where, what
+// kind of content (a media type such as "image/svg+xml"), and the content
+// itself when the writer had it at hand (empty otherwise).
+struct WrittenFile {
+  const std::string& path;
+  const char* mediaType;
+  std::string_view content;
+};
+// Who hears of written files (the notebook kernel); nullptr: nobody.
+using FileWrittenHook = void (*)(const WrittenFile& file);
+// Installs [hook] (nullptr removes it); returns the previous one.
+FileWrittenHook setFileWrittenHook(FileWrittenHook hook);
+// Tells the installed hook, if any, that [file] was written.
+void noteFileWritten(const WrittenFile& file);

@@ -16,6 +16,7 @@
 #include "interp/script_file.h"
 #include "interp/stream_console.h"
 #include "shell/command_line.h"
+#include "shell/kernel_mode.h"
 #include "shell/shell.h"
 #include "shell/terminal.h"
 #include "value/diagnostics.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
   if (isScript && !readCommandLineScript(options, script)) return kExitUsage;
   std::srand(options.seed ? *options.seed
                           : static_cast<unsigned>(static_cast<uint64_t>(std::time(nullptr)) & 0xffffffffu));
+  if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
   // only for sessions, editing only when the screen is the terminal too);
   // piped input is read as it comes and never counts as a key press. A
