@@ -54,20 +54,20 @@ class DovexKernel(Kernel):
 
     def __init__(self, **kwargs):
         super().__init__(**kwargs)
-        self.session = None
+        self.dovex = None
         self._start()
 
     @property
     def banner(self):
-        title = self.session.title if self.session else "Dovex"
+        title = self.dovex.title if self.dovex else "Dovex"
         return title + "\nCells run as lines at the prompt; !help lists the keywords."
 
     def _start(self):
-        self.session = DovexSession(find_binary(self.binary))
+        self.dovex = DovexSession(find_binary(self.binary))
 
     def _restart(self):
-        if self.session:
-            self.session.close(timeout=1)
+        if self.dovex:
+            self.dovex.close(timeout=1)
         self._start()
 
     # --- output ---
@@ -80,8 +80,12 @@ class DovexKernel(Kernel):
         media, _, rest = payload.partition(b"\n")
         path, _, content = rest.partition(b"\n")
         if media == b"image/svg+xml" and content:
+            # Shown inline as an element of the page: from <svg on (an XML
+            # declaration there would stop the HTML export).
+            svg = content.decode("utf-8", "replace")
+            svg = svg[max(svg.find("<svg"), 0):]
             self.send_response(self.iopub_socket, "display_data", {
-                "data": {"image/svg+xml": content.decode("utf-8", "replace"),
+                "data": {"image/svg+xml": svg,
                          "text/plain": "<plot %s>" % path.decode("utf-8", "replace")},
                 "metadata": {}})
 
@@ -110,7 +114,7 @@ class DovexKernel(Kernel):
         if kind == "started":
             state["started"] = True
             if state["pending"]:
-                self.session.interrupt()
+                self.dovex.interrupt()
         elif kind in ("out", "err"):
             name = "stdout" if kind == "out" else "stderr"
             text = run.text(name, payload)
@@ -122,16 +126,16 @@ class DovexKernel(Kernel):
         elif kind == "input":
             line = self._ask(payload.decode("utf-8", "replace"), allow_stdin, interrupt)
             if line is None:
-                self.session.send("eof")
+                self.dovex.send("eof")
             else:
-                self.session.send("reply", line + "\n")
+                self.dovex.send("reply", line + "\n")
         elif kind == "done":
             run.flags = dict(item.split("=", 1) for item in payload.decode().split())
             return True
         return False
 
     def do_execute(self, code, silent, store_history=True, user_expressions=None, allow_stdin=False):
-        if not self.session or not self.session.alive():
+        if not self.dovex or not self.dovex.alive():
             self._restart()
         run = CellRun()
         state = {"started": False, "pending": False}
@@ -140,21 +144,21 @@ class DovexKernel(Kernel):
             # Forwarded only once the cell has started, so the interrupt can
             # never be taken for the previous cell's.
             if state["started"]:
-                self.session.interrupt()
+                self.dovex.interrupt()
             else:
                 state["pending"] = True
 
         try:
-            self.session.send("run", "cell[%d]\n%s" % (self.execution_count, code))
+            self.dovex.send("run", "cell[%d]\n%s" % (self.execution_count, code))
             while True:
                 try:
-                    kind, payload = self.session.read_frame()
+                    kind, payload = self.dovex.read_frame()
                     if self._take_frame(kind, payload, run, state, silent, allow_stdin, interrupt):
                         break
                 except KeyboardInterrupt:
                     interrupt()
         except SessionEnded:
-            status = self.session.close(timeout=1)
+            status = self.dovex.close(timeout=1)
             self._start()
             return self._error("SessionEnded",
                                "the dovex process ended unexpectedly (status %s); a fresh session was started"
@@ -163,7 +167,7 @@ class DovexKernel(Kernel):
             if not silent:
                 self._stream(name, run.text(name, b"", final=True))
         if run.flags.get("exit") == "1":
-            self.session.close()
+            self.dovex.close()
             self._start()
             if not silent:
                 self._stream("stdout", "[The session ended with exit; a fresh one has started: "
@@ -189,11 +193,11 @@ class DovexKernel(Kernel):
         return len(code_bytes[:offset].decode("utf-8", "replace"))
 
     def _ask_session(self, kind, code, cursor_pos):
-        if not self.session or not self.session.alive():
+        if not self.dovex or not self.dovex.alive():
             self._restart()
         if cursor_pos is None:
             cursor_pos = len(code)
-        return self.session.request(kind, "%d\n%s" % (self._byte_offset(code, cursor_pos), code))
+        return self.dovex.request(kind, "%d\n%s" % (self._byte_offset(code, cursor_pos), code))
 
     def do_complete(self, code, cursor_pos):
         _, payload = self._ask_session("complete", code, cursor_pos)
@@ -211,7 +215,7 @@ class DovexKernel(Kernel):
                 "data": {"text/plain": text} if text else {}, "metadata": {}}
 
     def do_shutdown(self, restart):
-        if self.session:
-            self.session.close(timeout=2)
-            self.session = None
+        if self.dovex:
+            self.dovex.close(timeout=2)
+            self.dovex = None
         return {"status": "ok", "restart": restart}
