@@ -101,6 +101,7 @@ class DovexKernel(Kernel):
         """A line for user.input through the front end; None for end of input."""
         if not allow_stdin:
             return None
+        self._allow_stdin = True
         try:
             return self.raw_input(prompt)
         except KeyboardInterrupt:
