@@ -284,7 +284,7 @@ bool runCell(Interpreter& interp, FramedOutput& output, Object& result, const st
   if (open) {
     incomplete = true;
     const size_t at = bracketBalance(open->text).firstUnclosed;
-    std::cerr << source << ":" << open->place(at) << ": this bracket is never closed; nothing in the cell was run\n";
+    std::cerr << source + ":" + open->place(at) + ": this bracket is never closed; nothing in the cell was run\n";
   } else {
     for (const Block& block : blocks) {
       if (breakRequested()) break;
