@@ -82,17 +82,17 @@ def install_kernelspec(binary, prefix, folder):
     argv = [sys.executable, "-m", "dovex_kernel", "-f", "{connection_file}"]
     if binary:
         argv.append("--DovexKernel.binary=%s" % binary)
-    spec = {"argv": argv, "display_name": "Dovex", "language": "dovex", "interrupt_mode": "signal",
+    kernel_json = {"argv": argv, "display_name": "Dovex", "language": "dovex", "interrupt_mode": "signal",
             "metadata": {"dovex_binary": binary}}
     if prefix:
-        spec["env"] = {"PYTHONPATH": folder}
+        kernel_json["env"] = {"PYTHONPATH": folder}
     with open(os.path.join(PACKAGE, "resources", "kernel.js")) as template:
         script = template.read()
     script = script.replace("/*KEYWORDS*/[]", json.dumps(KEYWORDS))
     script = script.replace("/*EXTENSIONS*/[]", json.dumps(EXTENSIONS))
     with tempfile.TemporaryDirectory() as staging:
         with open(os.path.join(staging, "kernel.json"), "w") as out:
-            json.dump(spec, out, indent=1)
+            json.dump(kernel_json, out, indent=1)
         with open(os.path.join(staging, "kernel.js"), "w") as out:
             out.write(script)
         return KernelSpecManager().install_kernel_spec(staging, "dovex", user=not prefix, prefix=prefix or None)

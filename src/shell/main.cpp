@@ -1,6 +1,6 @@
 // Entry point: reads the command line, seeds the generator, creates the
 // interpreter and runs a session, a script or one line on a stack deep
-// enough for the nesting limit.
+// enough for the nesting limit (or hands over to the notebook kernel's mode).
 #include <unistd.h>
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 installed afresh into a temporary prefix, seen through a private Jupyter
 environment (nothing of the user's is read or written)."""
 
-import importlib.util
+import importlib
 import os
 import shutil
 import subprocess
@@ -20,7 +20,12 @@ def skip(reason):
 
 def require(modules=(), programs=(), packages=""):
     """Skips the test unless the Python modules and programs are there."""
-    missing = [m for m in modules if importlib.util.find_spec(m) is None]
+    missing = []
+    for module in modules:
+        try:
+            importlib.import_module(module)
+        except ImportError:
+            missing.append(module)
     missing += [p for p in programs if shutil.which(p) is None]
     if missing:
         skip("%s not found (Debian: %s)" % (", ".join(missing), packages))
