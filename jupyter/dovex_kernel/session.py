@@ -12,7 +12,10 @@ class SessionEnded(Exception):
 
 def find_binary(configured=""):
     """The dovex binary: $DOVEX_BINARY, else the one recorded at install, else PATH."""
-    for candidate in (os.environ.get("DOVEX_BINARY", ""), configured):
+    named = os.environ.get("DOVEX_BINARY", "")
+    if named and not os.access(named, os.X_OK):
+        raise FileNotFoundError("DOVEX_BINARY=%s is not an executable file" % named)
+    for candidate in (named, configured):
         if candidate and os.access(candidate, os.X_OK):
             return candidate
     found = shutil.which("dovex")
