@@ -9,3 +9,4 @@ KeywordRows histogramCommand();    // histogram.cpp
 KeywordRows sampleCommand();       // sample.cpp
 KeywordRows plotFileCommand();     // plot_file.cpp
 KeywordRows applyQubitsCommand();  // apply_qubits.cpp
+KeywordRows npyFileCommands();     // npy_files.cpp: save_npy, load_npy

@@ -38,7 +38,8 @@ static void extensionPlotFile(Call& call) {
   }
   const FileDescriptor file = call.interp.files.openResultFile(name, FileUse::WriteTruncate);
   if (!file.isOpen()) return;
-  writeResultFile(file, name, barChartSvg(text, bars));
+  const std::string svg = barChartSvg(text, bars);
+  if (writeResultFile(file, name, svg)) noteFileWritten({name, "image/svg+xml", svg});
 }
 
 constexpr KeywordRow kRows[] = {

@@ -5,8 +5,8 @@
 const std::vector<KeywordRow>& extensionCommands() {
   static const std::vector<KeywordRow> rows = [] {
     std::vector<KeywordRow> all;
-    for (KeywordRows table :
-         {showStateCommand(), histogramCommand(), sampleCommand(), plotFileCommand(), applyQubitsCommand()}) {
+    for (KeywordRows table : {showStateCommand(), histogramCommand(), sampleCommand(), plotFileCommand(),
+                              applyQubitsCommand(), npyFileCommands()}) {
       all.insert(all.end(), table.begin(), table.end());
     }
     return all;

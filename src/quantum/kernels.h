@@ -16,7 +16,7 @@
 // (1, 0) multiplies a value without changing anything but the sign of its
 // zero parts, which the sum starting at +0 then washes out.
 //
-// Every kernel polls the break flag (value/break_flag.h) between blocks of
+// Every kernel polls the break flag (runtime/break_flag.h) between blocks of
 // work and, on a break, stops early and returns with its output incomplete;
 // its caller raises the break with throwIfBreak() before using the output.
 #pragma once

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -46,6 +47,12 @@ int openFlags(FileUse use) {
 }
 
 bool privateFile(FileUse use) { return use == FileUse::PrivateRead || use == FileUse::PrivateAppend; }
+// Who hears of files written whole.
+FileWrittenHook fileWrittenHook = nullptr;
+
+// The longest part of a file name kept in the name of its temporary, so the
+// temporary's name stays within the file system's limit.
+constexpr size_t kTempBaseChars = 200;
 
 bool usableKind(mode_t mode, FileUse use) {
   if (S_ISREG(mode)) return true;
@@ -70,9 +77,11 @@ void reportCannotOpen(const std::string& path) { diagnostic() << "Cannot open fi
 
 void reportCannotWrite(const std::string& path) { diagnostic() << "Cannot write file '" << path << "'\n"; }
 
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
+bool writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
   // A full disk would otherwise lose the text without a word.
-  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
+  if (writeAll(file.get(), text.data(), text.size())) return true;
+  reportCannotWrite(name);
+  return false;
 }
 
 FileDescriptor::~FileDescriptor() {
@@ -115,4 +124,60 @@ bool writeAll(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(int fd)>& write) {
+  if (path.empty() || path.find('\0') != std::string::npos) return FileReplaced::CannotOpen;
+  // Through a symbolic link, the file it points to is replaced, not the link.
+  std::string target = path;
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real) return FileReplaced::CannotOpen;  // a dangling link
+    target = real;
+    std::free(real);
+  }
+  const bool exists = stat(target.c_str(), &info) == 0;
+  if (exists && S_ISCHR(info.st_mode)) {
+    const FileDescriptor device = openFileWithoutWaiting(target, FileUse::WriteTruncate);
+    if (!device.isOpen()) return FileReplaced::CannotOpen;
+    return write(device.get()) ? FileReplaced::Done : FileReplaced::CannotWrite;
+  }
+  if (exists && !S_ISREG(info.st_mode)) return FileReplaced::CannotOpen;
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (base.empty()) return FileReplaced::CannotOpen;
+  std::string temp = folder + "." + base.substr(0, kTempBaseChars) + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return FileReplaced::CannotOpen;
+  bool ok;
+  {
+    const FileDescriptor file(fd);
+    // The new file gets the old one's permissions, or those a newly created
+    // file would have (the temporary starts private to its owner).
+    mode_t mode = info.st_mode & 07777;
+    if (!exists) {
+      const mode_t mask = umask(0);
+      umask(mask);
+      mode = 0666 & ~mask;
+    }
+    // The data reaches the disk before the rename makes it the target's.
+    ok = fchmod(fd, mode) == 0 && write(fd) && fsync(fd) == 0;
+  }
+  if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
+    unlink(temp.c_str());
+    return FileReplaced::CannotWrite;
+  }
+  return FileReplaced::Done;
+}
+
+FileWrittenHook setFileWrittenHook(FileWrittenHook hook) {
+  const FileWrittenHook previous = fileWrittenHook;
+  fileWrittenHook = hook;
+  return previous;
+}
+
+void noteFileWritten(const WrittenFile& file) {
+  if (fileWrittenHook) fileWrittenHook(file);
 }

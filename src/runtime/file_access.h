@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
 
 // How a file is used once open.
 enum class FileUse {
@@ -72,5 +74,37 @@ struct FileRules {
 };
 
 // Writes [text] to the result file [name], open as [file], in one write,
-// reporting "Cannot write file '…'" when it does not reach it.
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);
+// reporting "Cannot write file '…'" when it does not reach it. Returns
+// whether it did.
+bool writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text);
+
+// How replaceFileWhole ended.
+enum class FileReplaced {
+  Done,         // the target now holds the new content
+  CannotOpen,   // the target (or a temporary beside it) could not be created
+  CannotWrite,  // writing failed; the target is as it was
+};
+
+// Writes a file whole, never in part: [write] fills a temporary file in the
+// target's folder (it gets the descriptor and returns false when a write
+// fails), and only a complete one is renamed over [path], so the target holds
+// either its old content or the new one, whatever happens meanwhile. A path
+// that names a symbolic link replaces the file the link points to; a
+// character device (/dev/null) is written directly; other kinds of file are
+// refused as openFileWithoutWaiting refuses them.
+FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(int fd)>& write);
+
+// A file that was just written whole (a plot, a saved state): where, what
+// kind of content (a media type such as "image/svg+xml"), and the content
+// itself when the writer had it at hand (empty otherwise).
+struct WrittenFile {
+  const std::string& path;
+  const char* mediaType;
+  std::string_view content;
+};
+// Who hears of written files (the notebook kernel); nullptr: nobody.
+using FileWrittenHook = void (*)(const WrittenFile& file);
+// Installs [hook] (nullptr removes it); returns the previous one.
+FileWrittenHook setFileWrittenHook(FileWrittenHook hook);
+// Tells the installed hook, if any, that [file] was written.
+void noteFileWritten(const WrittenFile& file);

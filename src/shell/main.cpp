@@ -1,6 +1,6 @@
 // Entry point: reads the command line, seeds the generator, creates the
 // interpreter and runs a session, a script or one line on a stack deep
-// enough for the nesting limit.
+// enough for the nesting limit (or hands over to the notebook kernel's mode).
 #include <unistd.h>
 
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include "interp/script_file.h"
 #include "interp/stream_console.h"
 #include "shell/command_line.h"
+#include "shell/kernel_mode.h"
 #include "shell/shell.h"
 #include "shell/help.h"
 #include "shell/terminal.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
   const bool isScript = options.mode == CommandLine::Mode::ScriptFile || options.mode == CommandLine::Mode::ScriptInput;
   if (isScript && !readCommandLineScript(options, script)) return kExitUsage;
   seedDraws(options.seed ? *options.seed : clockSeed());
+  if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
   // only for sessions, editing only when the screen is the terminal too);
   // piped input is read as it comes and never counts as a key press. A

@@ -91,9 +91,9 @@ void evaluateLine(Interpreter& interp, std::string line, Object& result) {
 
 }  // namespace
 
-bool handleLine(Interpreter& interp, std::string line, Object& result) {
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars) {
   std::ostream& out = console();
-  if (line.size() > kMaxLineLength) {
+  if (line.size() > maxChars) {
     diagnostic() << "Error: line too long\n\n";
     return true;
   }
