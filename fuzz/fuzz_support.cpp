@@ -1,3 +1,4 @@
+#include "builtins/language.h"
 #include "fuzz_support.h"
 
 #include <signal.h>
@@ -14,14 +15,15 @@
 #include <vector>
 
 #include "extensions/extension.h"
-#include "interp/file_access.h"
 #include "interp/interpreter.h"
-#include "interp/script_file.h"
 #include "interp/stream_console.h"
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
+#include "runtime/file_access.h"
+#include "runtime/random_draws.h"
 #include "shell/command_line.h"
+#include "shell/command_run.h"
 #include "shell/shell.h"
-#include "value/break_flag.h"
-#include "value/console.h"
 
 namespace {
 
@@ -106,12 +108,12 @@ void runConfined(std::ostream* out, const std::function<void(Interpreter&, const
   {
     const ScratchDirectory scratch;
     runWithLargeStack([&] {
-      Interpreter interp;
+      Interpreter interp(languageKeywords());
       registerExtensions(interp);
-      interp.fileRoot = scratch.path().string();
+      interp.files.root = scratch.path().string();
       interp.stepLimit = kFuzzStepLimit;
       interp.setInput(nullptr);  // `user.input` sees end of input at once
-      std::srand(1);             // findings reproduce
+      seedDraws(1);              // findings reproduce
       clearBreak();
       body(interp, scratch.path());
     });
@@ -181,32 +183,18 @@ void runFuzzCommandLine(const std::string& input, std::ostream* console) {
       out << (options->mode == Mode::Help ? usageText() : titleLine());
       return;
     }
-    std::srand(options->seed.value_or(1));
-    // Standard input, unless the script was read from it.
-    std::istringstream typed(rest);
-    StreamConsole input(typed, out);
-    if (options->mode != Mode::ScriptInput) interp.setInput(&input);
-    std::string script = rest;
-    Object result;
-    switch (options->mode) {
-      case Mode::Session:
-        runPromptLoop(interp, input, !options->quiet);
-        break;
-      case Mode::Line:
-        handleLine(interp, options->line, result);
-        break;
-      case Mode::ScriptFile:
-        if (!mayOpenPath(interp, options->path) || readScriptFile(options->path, script) != ScriptRead::Done) {
-          out << "dovex: cannot open '" << options->path << "'\n";
-          break;
-        }
-        [[fallthrough]];
-      case Mode::ScriptInput:
-        runScript(interp, std::move(script));
-        break;
-      case Mode::Help:
-      case Mode::Version:
-        break;
+    if (options->mode == Mode::Kernel) return;  // a protocol of its own on the real standard input
+    // The rest is standard input: read whole as the script of "-", else
+    // line by line.
+    std::string script;
+    if (options->mode == Mode::ScriptFile || options->mode == Mode::ScriptInput) {
+      const FileDescriptor typed = openFileWithoutWaiting((scratch / "script.dvx").string(), FileUse::ReadScript);
+      if (!readCommandLineScript(*options, interp.files, typed.get(), script, out)) return;
     }
+    seedDraws(options->seed.value_or(1));
+    std::istringstream typed(rest);
+    StreamConsole lines(typed, out);
+    if (options->mode != Mode::ScriptInput) interp.setInput(&lines);
+    runCommandLineWork(interp, &lines, *options, std::move(script));
   });
 }

@@ -6,9 +6,10 @@
 #include <sstream>
 
 #include "transcript.h"
-#include "value/break_flag.h"
-#include "value/console.h"
-#include "value/error.h"
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
+#include "runtime/script_error.h"
+#include "value/element_array.h"
 #include "value/object.h"
 #include "value/printer.h"
 
@@ -121,6 +122,24 @@ TEST(Printer, APendingBreakCutsLongTextsButNeverAShortOne) {
     EXPECT_LT(out.str().size(), size_t{64} << 10);
   }
   clearBreak();
+}
+
+TEST(ElementArrayPool, SparesNeverOutweighTheLargestArrayInUse) {
+  const size_t n = kPooledArrayBytes / sizeof(Complex);
+  giveBackFreeMemory();
+  ASSERT_EQ(pooledSpareCount(), 0u);
+  {
+    const ElementArray state(2 * n);
+    { const ElementArray result(2 * n), smaller(n); }
+    // The spare of the size in use is kept for the next result; the other
+    // would outweigh the state.
+    EXPECT_EQ(pooledSpareCount(), 1u);
+    { const ElementArray larger(4 * n); }
+    EXPECT_EQ(pooledSpareCount(), 0u);
+  }
+  // With nothing in use, nothing is kept.
+  { const ElementArray result(2 * n), again(2 * n); }
+  EXPECT_EQ(pooledSpareCount(), 0u);
 }
 
 TEST(Object, StrictGettersNameTheExpectedType) {

@@ -1,20 +1,23 @@
 // plot_file NAME STATE [SYSTEM [K]]: the histogram as a standalone SVG file.
-#include "builtins/builtins.h"
 #include "extensions/commands.h"
 #include "extensions/state_view.h"
 #include "extensions/svg_chart.h"
 
-const char* const kPlotFileHelp =
+namespace {
+
+constexpr const char* kPlotFileHelp =
     "plot_file NAME STATE [SYSTEM [K]]\n"
     "  Writes the histogram of STATE (or of the outcomes of subsystem K) as an SVG\n"
-    "  image to the file NAME, created or emptied as new_file does: vertical bars\n"
-    "  on a 0-100% axis, labelled with their kets, under a title that names the\n"
-    "  register. Outcomes of probability 0 are left out; of more than 64 the 64\n"
-    "  most probable are drawn. Open the file in any browser. The result is left\n"
-    "  as it was.\n"
+    "  image to the file NAME: vertical bars on a 0-100% axis, labelled with\n"
+    "  their kets, under a title that names the register. Outcomes of probability\n"
+    "  0 are left out; of more than 64 the 64 most probable are drawn. The file is\n"
+    "  replaced whole: a write that fails or is cut short leaves the old one. Open\n"
+    "  it in any browser. The result is left as it was.\n"
     "  Example: plot_file bell.svg (get psi) (get pair)\n";
 
-void extensionPlotFile(Call& call) {
+}  // namespace
+
+static void extensionPlotFile(Call& call) {
   const std::vector<Object> args = evaluateArguments(call, 3, true);
   const std::string name = args[1].getString();
   const Register reg = readRegister(args, 2, 3, true);
@@ -34,5 +37,19 @@ void extensionPlotFile(Call& call) {
                 percentText(shown.hiddenWeight);
   }
   // Replaced whole: a re-plot that fails or is killed leaves the last plot.
-  replaceResultFile(call, name, barChartSvg(text, bars));
+  const std::string svg = barChartSvg(text, bars);
+  if (call.interp.files.replaceResultFile(name, [&svg](int fd) { return writeAll(fd, svg.data(), svg.size()); })) {
+    noteFileWritten({name, "image/svg+xml", svg});
+  }
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "plot_file", .aliases = "", .run = extensionPlotFile, .args = {2, 4, "smyi"},
+     .group = "extension commands", .usage = "plot_file NAME STATE [SYSTEM [K]]",
+     .summary = "Writes the histogram of STATE as an SVG image to the file NAME.",
+     .example = "plot_file bell.svg (get psi) (get pair)",
+     .printed = "",
+     .help = kPlotFileHelp},
+};
+
+KeywordRows plotFileCommand() { return kRows; }

@@ -11,19 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-// Whether this build runs under AddressSanitizer, whose red zones widen every
-// frame (and whose shadow memory cannot live under `ulimit -v`).
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kAddressSanitizerBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kAddressSanitizerBuild = true;
-#else
-inline constexpr bool kAddressSanitizerBuild = false;
-#endif
-#else
-inline constexpr bool kAddressSanitizerBuild = false;
-#endif
+#include "runtime/sanitizer_build.h"
 
 // The lowest frame address at which an evaluation may still start on this
 // thread; 0 when not known (no check).

@@ -1,6 +1,8 @@
 #include "quantum/reference.h"
 
 #include "quantum/kernels.h"
+#include "quantum/qubit_bits.h"
+#include "runtime/break_flag.h"
 
 namespace reference {
 
@@ -25,7 +27,28 @@ int64_t otherStates(const std::vector<int32_t>& dims, int32_t k) {
 
 }  // namespace
 
-bool applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out) {
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+  if (!kernels::shapeTensorProduct(a, b, out)) return;
+  // Column ja·b.cols + jb of out is column ja of a times column jb of b,
+  // written once in storage order.
+  Complex* target = out.data.data();
+  BreakPoll poll;
+  for (int32_t ja = 0; ja < a.cols; ++ja) {
+    for (int32_t jb = 0; jb < b.cols; ++jb) {
+      poll.throwAfter(static_cast<uint64_t>(out.rows));
+      for (int32_t ia = 0; ia < a.rows; ++ia) {
+        const Complex factor = a(ia, ja);
+        for (int32_t ib = 0; ib < b.rows; ++ib) *target++ = complexProduct(factor, b(ib, jb));
+      }
+    }
+  }
+}
+
+void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out) {
+  if (k < 0 || static_cast<size_t>(k) >= dims.size()) {
+    out = v;
+    return;
+  }
   Matrix op;
   op.setSize(1, 1);
   op.setElement(0, 0, Complex{1.0, 0.0});
@@ -41,9 +64,7 @@ bool applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
     }
     assignMatrix(op, work);
   }
-  if (op.cols != v.rows) return false;
   multiply(op, v, out);
-  return true;
 }
 
 Matrix basisVector(const std::vector<int32_t>& dims, const std::vector<int32_t>& x) {
@@ -78,8 +99,8 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   return p;
 }
 
-void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
-                       Matrix& out) {
+void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                       double rootProbability, Matrix& out) {
   Matrix collapsed;
   collapsed.setSize(v.rows, 1);
   collapsed.setZero();
@@ -90,7 +111,7 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   for (int64_t step = 0; step < steps; ++step) {
     Matrix basis = basisVector(dims, x);
     const Complex a = dotProduct(basis, v);
-    basis.scale(Complex{a.re / pSq, a.im / pSq});
+    basis.scale(Complex{a.re / rootProbability, a.im / rootProbability});
     addMatrix(collapsed, basis, work);
     assignMatrix(collapsed, work);
     advanceOdometer(dims, k, x);
@@ -133,6 +154,21 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
   Matrix full;
   multiply(inverse, right, full);
   multiply(full, v, out);
+}
+
+double qubitZeroProbability(const Matrix& v, int32_t bit) {
+  double p0 = 0.0;
+  for (int32_t i = 0; i < (v.hasStorage() ? v.rows : 0); ++i) {
+    if (!rowHasBit(static_cast<uint64_t>(i), bit)) p0 += kernels::squaredModulus(v(i, 0));
+  }
+  return p0;
+}
+
+void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor, Matrix& out) {
+  for (int32_t i = 0; i < (v.hasStorage() ? v.rows : 0); ++i) {
+    const bool kept = rowHasBit(static_cast<uint64_t>(i), bit) == (outcome == 1);
+    out(i, 0) = kept ? complexProduct(v(i, 0), Complex{factor, 0.0}) : Complex{0.0, 0.0};
+  }
 }
 
 }  // namespace reference

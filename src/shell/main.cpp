@@ -1,6 +1,6 @@
 // Entry point: reads the command line, seeds the generator, creates the
 // interpreter and runs a session, a script or one line on a stack deep
-// enough for the nesting limit.
+// enough for the nesting limit (or hands over to the notebook kernel's mode).
 #include <unistd.h>
 
 #include <csignal>
@@ -12,14 +12,19 @@
 #include <memory>
 #include <utility>
 
+#include "builtins/language.h"
 #include "extensions/extension.h"
 #include "interp/interpreter.h"
-#include "interp/script_file.h"
 #include "interp/stream_console.h"
 #include "shell/command_line.h"
+#include "shell/command_run.h"
+#include "shell/kernel_mode.h"
 #include "shell/shell.h"
+#include "shell/help.h"
 #include "shell/terminal.h"
-#include "value/diagnostics.h"
+#include "runtime/diagnostics.h"
+#include "runtime/heap_policy.h"
+#include "runtime/random_draws.h"
 #include "value/matrix.h"
 
 namespace {
@@ -31,23 +36,6 @@ constexpr int kExitUsage = 2;     // a wrong command line or an unreadable scrip
 int usageError(const std::string& message) {
   std::cerr << "dovex: " << message << "\nTry 'dovex --help' for more information.\n";
   return kExitUsage;
-}
-
-// Reads the script a command line names (FILE or standard input). Returns
-// false after saying on standard error why it cannot be run.
-bool readCommandLineScript(const CommandLine& options, std::string& script) {
-  const bool fromInput = options.mode == CommandLine::Mode::ScriptInput;
-  const std::string name = fromInput ? "standard input" : "'" + options.path + "'";
-  const ScriptRead outcome = fromInput ? readScript(STDIN_FILENO, script) : readScriptFile(options.path, script);
-  if (outcome == ScriptRead::CannotOpen) {
-    std::cerr << "dovex: cannot open " << name << "\n";
-    return false;
-  }
-  if (outcome == ScriptRead::TooLarge) {
-    std::cerr << "dovex: " << name << " is too large for a script\n";
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -73,9 +61,9 @@ int main(int argc, char** argv) {
   const bool session = options.mode == CommandLine::Mode::Session;
   std::string script;
   const bool isScript = options.mode == CommandLine::Mode::ScriptFile || options.mode == CommandLine::Mode::ScriptInput;
-  if (isScript && !readCommandLineScript(options, script)) return kExitUsage;
-  std::srand(options.seed ? *options.seed
-                          : static_cast<unsigned>(static_cast<uint64_t>(std::time(nullptr)) & 0xffffffffu));
+  if (isScript && !readCommandLineScript(options, FileRules{}, STDIN_FILENO, script, std::cerr)) return kExitUsage;
+  seedDraws(options.seed ? *options.seed : clockSeed());
+  if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
   // only for sessions, editing only when the screen is the terminal too);
   // piped input is read as it comes and never counts as a key press. A
@@ -92,19 +80,10 @@ int main(int argc, char** argv) {
   } else {
     input = std::make_unique<StreamConsole>(std::cin, std::cout);
   }
-  Interpreter interp(input.get());
+  Interpreter interp(languageKeywords(), input.get());
   registerExtensions(interp);
-  if (terminal) terminal->completeAlso(extensionNames(interp));
-  runWithLargeStack([&] {
-    if (session) {
-      runPromptLoop(interp, *input, !options.quiet);
-    } else if (isScript) {
-      runScript(interp, std::move(script));
-    } else {
-      Object result;
-      handleLine(interp, options.line, result);
-    }
-  });
+  if (terminal) terminal->completeWith(completionWords(interp));
+  runWithLargeStack([&] { runCommandLineWork(interp, input.get(), options, std::move(script)); });
   std::cout.flush();
   // A session ends well however its lines went; a script or a line tells
   // its caller whether anything was reported.

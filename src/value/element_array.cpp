@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/heap_policy.h"
+
 namespace {
 
 // Large arrays are mapped directly (asking for huge pages where the system
@@ -206,4 +208,7 @@ void ElementArray::swap(ElementArray& other) noexcept {
 
 size_t pooledSpareCount() { return pool().spareCount(); }
 
-void dropPooledSpares() { pool().dropAll(); }
+void giveBackFreeMemory() {
+  pool().dropAll();
+  trimHeap();
+}

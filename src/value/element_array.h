@@ -49,5 +49,7 @@ inline constexpr size_t kPooledArrayBytes = size_t{1} << 20;
 
 // The number of spare arrays the pool holds now (for tests).
 size_t pooledSpareCount();
-// Gives every spare array back to the system (the session is idle).
-void dropPooledSpares();
+// Gives the memory freed values leave behind back to the system: the spare
+// arrays of the pool and the free space of the heap. For when the session
+// waits for its user; a loop keeps both for its next round.
+void giveBackFreeMemory();
