@@ -52,6 +52,12 @@ class ParsedExpr {
   // The keyword or extension command named by token 0 (resolved once, when
   // the text is split), or nullptr.
   const KeywordRow* keyword() const { return keyword_; }
+  // Whether the keyword is given more arguments than it reads.
+  bool ignoresArguments() const {
+    return keyword_ && keyword_->args.max != kAnyCount && tokens_.tokenCount() > size_t{keyword_->args.max} + 1;
+  }
+  // The warning epoch in which this text last gave a warning (Call::warn).
+  mutable uint32_t warnedEpoch = UINT32_MAX;
 
  private:
   friend class ExpressionCache;

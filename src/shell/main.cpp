@@ -39,10 +39,12 @@ int usageError(const std::string& message) {
 
 // Reads the script a command line names (FILE or standard input). Returns
 // false after saying on standard error why it cannot be run.
-bool readCommandLineScript(const CommandLine& options, std::string& script) {
+bool readCommandLineScript(const CommandLine& options, std::string& script, SourceText& source) {
   const bool fromInput = options.mode == CommandLine::Mode::ScriptInput;
   const std::string name = fromInput ? "standard input" : "'" + options.path + "'";
-  const ScriptRead outcome = fromInput ? readScript(STDIN_FILENO, script) : readScriptFile(options.path, script);
+  source.name = fromInput ? "-" : options.path;
+  const ScriptRead outcome =
+      fromInput ? readScript(STDIN_FILENO, script, &source) : readScriptFile(options.path, script, &source);
   if (outcome == ScriptRead::CannotOpen) {
     std::cerr << "dovex: cannot open " << name << "\n";
     return false;
@@ -74,7 +76,8 @@ int main(int argc, char** argv) {
   const bool session = options.mode == CommandLine::Mode::Session;
   std::string script;
   const bool isScript = options.mode == CommandLine::Mode::ScriptFile || options.mode == CommandLine::Mode::ScriptInput;
-  if (isScript && !readCommandLineScript(options, script)) return kExitUsage;
+  SourceText source;
+  if (isScript && !readCommandLineScript(options, script, source)) return kExitUsage;
   seedDraws(options.seed ? *options.seed : clockSeed());
   if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
@@ -100,10 +103,10 @@ int main(int argc, char** argv) {
     if (session) {
       runPromptLoop(interp, *input, !options.quiet);
     } else if (isScript) {
-      runScript(interp, std::move(script));
+      runScript(interp, std::move(script), &source);
     } else {
       Object result;
-      handleLine(interp, options.line, result);
+      handleLine(interp, options.line, result, kMaxLineLength, LineOrigin{"-e", 1});
     }
   });
   std::cout.flush();

@@ -21,12 +21,20 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner = true)
 
 // Runs the text of a script file as `file` does (one expression), with no
 // prompt and no echo: only what the script prints is seen.
-void runScript(Interpreter& interp, std::string script);
+// [source] names the script and places its characters for the notes.
+void runScript(Interpreter& interp, std::string script, const SourceText* source = nullptr);
 
 // Handles one raw input [line] the way the prompt does, echo included; a
 // line longer than [maxChars] is refused. Returns false when the line ends
 // the session.
-bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars = kMaxLineLength);
+// [origin] names where the line came from for the notes on standard error
+// (nothing at the prompt, "-e" on the command line, a notebook's cell).
+struct LineOrigin {
+  std::string name;
+  uint32_t line = 1;
+};
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars = kMaxLineLength,
+                const LineOrigin& origin = LineOrigin());
 
 // "!state": the list of global variables.
 void listState(const Interpreter& interp);
