@@ -17,17 +17,20 @@ constexpr size_t kMaxScriptBytes = size_t{256} << 10;
 
 }  // namespace
 
-ScriptRead readScriptFile(const std::string& path, std::string& script) {
+ScriptRead readScriptFile(const std::string& path, std::string& script, FirstLine first) {
   const FileDescriptor file = openFileWithoutWaiting(path, FileUse::ReadScript);
   if (!file.isOpen()) return ScriptRead::CannotOpen;
   struct stat info {};
   if (fstat(file.get(), &info) != 0) return ScriptRead::CannotOpen;
   if (static_cast<uint64_t>(info.st_size) > kMaxScriptBytes) return ScriptRead::TooLarge;
-  return readScript(file.get(), script);
+  return readScript(file.get(), script, first);
 }
 
-ScriptRead readScript(int fd, std::string& script) {
+ScriptRead readScript(int fd, std::string& script, FirstLine first) {
   bool lineStart = false;
+  // Whether a first line "#!…" may still be being dropped; its first two
+  // characters are checked as they come (a pipe may deliver them apart).
+  bool skipping = first == FirstLine::Skipped;
   size_t total = 0;
   char buffer[1 << 14];
   for (;;) {
@@ -42,6 +45,13 @@ ScriptRead readScript(int fd, std::string& script) {
     if (total > kMaxScriptBytes) return ScriptRead::TooLarge;
     for (size_t i = 0; i < n; ++i) {
       const char c = buffer[i];
+      if (skipping) {
+        const size_t at = total - n + i;  // offset of c in the file
+        if (at < 2 && c == "#!"[at]) continue;
+        if (at >= 2 && c != '\n' && c != '\r') continue;
+        skipping = false;
+        if (at == 1) script += '#';  // "#" then something else: an ordinary first line
+      }
       if (c == '\n' || c == '\r') {
         script += ' ';
         lineStart = true;
@@ -53,5 +63,6 @@ ScriptRead readScript(int fd, std::string& script) {
       }
     }
   }
+  if (skipping && total == 1) script += '#';  // the whole script was "#"
   return ScriptRead::Done;
 }

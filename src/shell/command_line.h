@@ -17,7 +17,8 @@ struct CommandLine {
   };
   Mode mode = Mode::Session;
   std::string path;             // the script of ScriptFile
-  std::string line;             // the line of Line
+  std::string line;             // the line(s) of Line
+  std::vector<std::string> libraries;  // -l NAME, in the order given
   std::optional<uint32_t> seed; // --seed N; the clock without it
   bool quiet = false;           // -q: no banner
 };

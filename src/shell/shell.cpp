@@ -108,6 +108,19 @@ bool handleLine(Interpreter& interp, std::string line, Object& result) {
   return true;
 }
 
+void evaluateLines(Interpreter& interp, const std::string& text) {
+  // Split as lines are read from a stream: a final line break ends the last
+  // line rather than starting an empty one.
+  Object result;
+  for (size_t start = 0; start < text.size() || start == 0;) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    result.dropPayload();
+    if (!handleLine(interp, text.substr(start, end - start), result)) break;
+    start = end + 1;
+  }
+}
+
 void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
   std::ostream& out = console();
   if (banner) {
@@ -134,5 +147,11 @@ void runScript(Interpreter& interp, std::string script) {
     Scope fileScope = Scope::snapshotOf(interp.globals);
     interp.evaluateLine(std::move(script), fileScope, result, ScopeTarget::Caller);
   });
+  console().flush();
+}
+
+void runLibrary(Interpreter& interp, std::string script) {
+  Object result;
+  runReported(interp, [&] { interp.evaluateLine(std::move(script), interp.globals, result, ScopeTarget::Globals); });
   console().flush();
 }

@@ -23,9 +23,18 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner = true)
 // prompt and no echo: only what the script prints is seen.
 void runScript(Interpreter& interp, std::string script);
 
+// Runs the text of a library into the globals: one expression, as a script,
+// with the globals the target of every variable keyword in it, so what it
+// creates is seen everywhere; nothing is echoed.
+void runLibrary(Interpreter& interp, std::string script);
+
 // Handles one raw input [line] the way the prompt does, echo included.
 // Returns false when the line ends the session.
 bool handleLine(Interpreter& interp, std::string line, Object& result);
+
+// Handles each line of [text] in turn as the prompt would (without the
+// prompt), until one ends the session: the lines of `dovex -e`.
+void evaluateLines(Interpreter& interp, const std::string& text);
 
 // "!state": the list of global variables.
 void listState(const Interpreter& interp);
