@@ -26,6 +26,7 @@ fi
 have_program tmux || missing+=(tmux)
 have_program python3 || missing+=(python3)
 have_program rsvg-convert || missing+=(librsvg2-bin)
+have_program man || missing+=(man-db)
 if [ "${2:-}" = fuzz ]; then
   fuzz_probe='extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }'
   if ! have_program clang++; then
