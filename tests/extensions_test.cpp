@@ -204,10 +204,12 @@ TEST(PlotFile, TheAxisFitsTheLargestBarWithRoundTicksUnlessFullIsAsked) {
   ScratchDir dir;
   EXPECT_EQ(session({"plot_file fitted.svg (get bell) (get pair)", "plot_file full.svg (get bell) (get pair) 1 full",
                      "plot_file three.svg (matrix 3 1 (complex 0.6 0) (complex 0.8 0) (complex 0 0)) full",
-                     "plot_file x.svg (get bell) pair"}),
+                     "plot_file x.svg (get bell) pair", "plot_file x.svg (get bell) (get pair) 1 (add 1 1)"}),
             tx({NUL, NUL, NUL,
                 "Syntax error 'plot_file x.svg (get bell) pair'; unknown last argument 'pair' (full asks for the "
-                "0-100% axis)\n" + NUL}));
+                "0-100% axis)\n" + NUL,
+                "Syntax error 'plot_file x.svg (get bell) (get pair) 1 (add 1 1)'; unknown last argument 'add 1 1' "
+                "(full asks for the 0-100% axis)\n" + NUL}));
   EXPECT_EQ(tickLabels(dir.read("fitted.svg")), "0%,10%,20%,30%,40%,50%,");
   EXPECT_EQ(tickLabels(dir.read("full.svg")), "0%,25%,50%,75%,100%,");
   EXPECT_NE(dir.read("full.svg").find(">Outcome probabilities of subsystem 1 of 2 ⊗ 2</text>"), std::string::npos);

@@ -10,7 +10,7 @@ constexpr const char* kPlotFileHelp =
     "  Writes the histogram of STATE (or of the outcomes of subsystem K) as an SVG\n"
     "  image to the file NAME, created or emptied as new_file does: vertical bars\n"
     "  labelled with their kets under a title that names the register. The axis\n"
-    "  reaches just past the largest bar, with round ticks; the word full as the\n"
+    "  reaches the largest bar rounded up, with round ticks; the word full as the\n"
     "  last argument gives the fixed 0-100% axis instead. Outcomes of probability\n"
     "  0 are left out; of more than 64 the 64 most probable are drawn. A state\n"
     "  whose squared norm is not 1 is said to be so under the title. Open the file\n"
@@ -48,11 +48,11 @@ std::string chartNote(const Register& reg, const Shown& shown) {
 
 static void extensionPlotFile(Call& call) {
   std::vector<Object> args = evaluateArguments(call, 3, true, 1);
-  // A string after STATE, as the last argument, names the scale.
+  // A string after STATE as the last argument, or any fifth one, names the scale.
   ChartScale scale = ChartScale::Fitted;
-  if (args.size() > 3 && args.back().is(ValueType::String)) {
-    if (args.back().getString() != kFullScale) {
-      return call.syntaxError("; unknown last argument '" + args.back().getString() + "' (" + kFullScale +
+  if (args.size() > 5 || (args.size() > 3 && args.back().is(ValueType::String))) {
+    if (!args.back().is(ValueType::String) || args.back().getString() != kFullScale) {
+      return call.syntaxError("; unknown last argument '" + call.token(args.size() - 1) + "' (" + kFullScale +
                               " asks for the 0-100% axis)");
     }
     scale = ChartScale::Full;
