@@ -12,7 +12,7 @@ static void builtinFile(Call& call) {
   SourceText source;
   source.name = path;
   const ScriptRead outcome =
-      call.interp.files.mayOpen(path) ? readScriptFile(path, script, &source) : ScriptRead::CannotOpen;
+      call.interp.files.mayOpen(path) ? readScriptFile(path, script, FirstLine::Kept, &source) : ScriptRead::CannotOpen;
   if (outcome == ScriptRead::CannotOpen) {
     reportCannotOpen(path);
     return;

@@ -91,8 +91,9 @@ void runReported(Interpreter& interp, const std::function<void()>& body) {
 // Evaluates a tidied copy of [line] into [result], as typed at the prompt.
 void evaluateLine(Interpreter& interp, std::string line, Object& result, const LineOrigin& origin) {
   runReported(interp, [&] {
-    const SourceText source = SourceText::ofLine(origin.name, line, origin.line);
-    interp.evaluateLine(std::move(line), interp.globals, result, ScopeTarget::Own, &source);
+    const SourceText source = origin.places ? SourceText() : SourceText::ofLine(origin.name, line, origin.line);
+    interp.evaluateLine(std::move(line), interp.globals, result, ScopeTarget::Own,
+                        origin.places ? origin.places : &source);
   });
 }
 
@@ -113,6 +114,20 @@ bool handleLine(Interpreter& interp, std::string line, Object& result, size_t ma
   printValue(result, out, true, false);
   out << "\n\n";
   return true;
+}
+
+void evaluateLines(Interpreter& interp, const std::string& text) {
+  // Split as lines are read from a stream: a final line break ends the last
+  // line rather than starting an empty one.
+  Object result;
+  uint32_t line = 1;
+  for (size_t start = 0; start < text.size() || start == 0; ++line) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    result.dropPayload();
+    if (!handleLine(interp, text.substr(start, end - start), result, kMaxLineLength, LineOrigin{"-e", line})) break;
+    start = end + 1;
+  }
 }
 
 void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
@@ -141,5 +156,12 @@ void runScript(Interpreter& interp, std::string script, const SourceText* source
     Scope fileScope = Scope::snapshotOf(interp.globals);
     interp.evaluateLine(std::move(script), fileScope, result, ScopeTarget::Caller, source);
   });
+  console().flush();
+}
+
+void runLibrary(Interpreter& interp, std::string script, const SourceText* source) {
+  Object result;
+  runReported(interp,
+              [&] { interp.evaluateLine(std::move(script), interp.globals, result, ScopeTarget::Globals, source); });
   console().flush();
 }
