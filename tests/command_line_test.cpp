@@ -189,6 +189,10 @@ TEST(CommandLine, NotesOnStandardErrorSayWhereAndWhatWithoutChangingTheOutput) {
             "  argument 1 of sin is the integer 1; a double is expected (write 1.0)\n"
             "  called from outer.dvx:5:4\n"
             "inner.dvx:4:4: the error stopped the script at print (sin 1)\n");
+  // An argument computed by an expression is named as well as a literal one.
+  EXPECT_NE(run(dir, "-e 'mult 2 (sin (add 1 1))'").err.find("argument 1 of sin is the integer 2;"),
+            std::string::npos);
+
   // Warnings never touch standard output: silenced, or counted for the exit status.
   const Outcome silenced = run(dir, "-W none outer.dvx");
   EXPECT_EQ(silenced.out, shown.out);

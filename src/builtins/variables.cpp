@@ -57,7 +57,11 @@ static void builtinSet(Call& call) {
   Arg value = call.argument(2);
   const ValueType type = value->type;
   const bool hasValue = value->hasPayload();
-  const Scope::Assignment found = call.targetScope.assignVariable(name.asVariableName(), value.take());
+  // Only a matrix or a vector can hand its storage over; other values are
+  // copied where they are.
+  const bool movable = type == ValueType::Matrix || type == ValueType::Vector;
+  const Scope::Assignment found = movable ? call.targetScope.assignVariable(name.asVariableName(), value.take())
+                                          : call.targetScope.assignVariable(name.asVariableName(), *value);
   call.warnUnassigned(name->getString(), found, type, hasValue, "the value");
 }
 

@@ -94,6 +94,10 @@ struct Call {
   // not [hasValue]) reached no variable, as [found] says, naming [what] was
   // not stored ("the value", "the outcome").
   void warnUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
+                      std::string_view what) const {
+    if (found.entries == 0 || !hasValue || found.newestType != type) noteUnassigned(name, found, type, hasValue, what);
+  }
+  void noteUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
                       std::string_view what) const;
 };
 

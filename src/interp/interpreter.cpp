@@ -32,17 +32,18 @@ class DepthGuard {
   size_t bytes_;
 };
 
-// Makes [frame] the innermost evaluation for as long as it lives.
+// Makes [frame] (whose parent is the innermost evaluation) the innermost
+// evaluation for as long as it lives.
 class FrameGuard {
  public:
-  FrameGuard(const EvalFrame*& top, const EvalFrame& frame) : top_(top), previous_(top) { top_ = &frame; }
-  ~FrameGuard() { top_ = previous_; }
+  FrameGuard(const EvalFrame*& top, const EvalFrame& frame) : top_(top), frame_(frame) { top_ = &frame; }
+  ~FrameGuard() { top_ = frame_.parent; }
   FrameGuard(const FrameGuard&) = delete;
   FrameGuard& operator=(const FrameGuard&) = delete;
 
  private:
   const EvalFrame*& top_;
-  const EvalFrame* previous_;
+  const EvalFrame& frame_;
 };
 
 // Installs an interpreter as the place-giver of diagnostics while it runs a
@@ -150,14 +151,16 @@ void evaluateToken(const Call& call, size_t i, Object& into, ScopeTarget target)
 
 Arg::Arg(const Call& call, size_t i) : expr_(call.interp.expressions.argument(call.expr, i)) {
   if (expr_->isLiteral()) {
+    // A literal's value stays in the parse, where a getter's complaint
+    // finds it again.
     call.interp.countEvaluation(expr_->text().size());
     value_ = &expr_->literalValue();
-  } else {
-    call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget(), static_cast<uint32_t>(i));
+    return;
   }
+  call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget(), static_cast<uint32_t>(i));
   // Remembered so that a getter's complaint can name the argument.
   if (i < EvalFrame::kTrackedArguments) {
-    call.frame.argPayload[i] = value_->payload.get();
+    call.frame.argPayload[i] = own_.payload.get();
     call.frame.argsSeen |= uint32_t{1} << i;
     call.frame.lastArgument = static_cast<uint8_t>(i);
   }

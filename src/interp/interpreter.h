@@ -51,6 +51,11 @@ struct EvalFrame {
   // The token of a frame that is its parent's whole text.
   static constexpr uint32_t kWholeText = UINT32_MAX;
 
+  // The payloads are left unset: argsSeen says which were written, and a
+  // frame is made for every evaluation.
+  EvalFrame(const ParsedExpr* e, const EvalFrame* up, uint32_t t, const SourceText* text = nullptr)
+      : expr(e), parent(up), token(t), source(text) {}
+
   const ParsedExpr* expr;   // nullptr for the marker at the root of a text
   const EvalFrame* parent;  // the evaluation this one is a token of; at a root marker, the one that ran the text
   uint32_t token;           // which token of the parent's text this is

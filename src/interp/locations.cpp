@@ -92,7 +92,7 @@ void Call::warnUnknownVariable(std::string_view name, std::string_view consequen
   if (target == ScopeTarget::Globals) warning << " (inside global only global variables are seen)";
 }
 
-void Call::warnUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
+void Call::noteUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
                           std::string_view what) const {
   const auto article = [](ValueType t) { return t == ValueType::Integer ? "an " : "a "; };
   if (found.entries == 0) {
@@ -128,10 +128,14 @@ void Interpreter::describeError(ScriptError& error, const EvalFrame& frame) cons
     // does (a keyword that reads as it goes), else the first (a keyword that
     // reads all first). Equal literals share their value, so either may be
     // the one meant; they hold the same.
+    // A literal argument's value is the one kept in its parse.
     const auto holds = [&](size_t i) {
-      return i < EvalFrame::kTrackedArguments && (frame.argsSeen >> i & 1u) != 0 && frame.argPayload[i] == m.payload;
+      if (i >= EvalFrame::kTrackedArguments) return false;
+      if ((frame.argsSeen >> i & 1u) != 0 && frame.argPayload[i] == m.payload) return true;
+      const ParsedExpr* argument = frame.expr->linkedArgument(i);
+      return argument && argument->isLiteral() && argument->literalValue().payload.get() == m.payload;
     };
-    size_t argument = holds(frame.lastArgument) ? frame.lastArgument : 0;
+    size_t argument = frame.argsSeen != 0 && holds(frame.lastArgument) ? frame.lastArgument : 0;
     for (size_t i = 1; i < EvalFrame::kTrackedArguments && argument == 0; ++i) {
       if (holds(i)) argument = i;
     }
