@@ -19,10 +19,12 @@
 #include "interp/stream_console.h"
 #include "runtime/break_flag.h"
 #include "runtime/console.h"
+#include "runtime/diagnostics.h"
 #include "runtime/file_access.h"
 #include "runtime/random_draws.h"
 #include "shell/command_line.h"
 #include "shell/command_run.h"
+#include "shell/libraries.h"
 #include "shell/shell.h"
 
 namespace {
@@ -114,6 +116,7 @@ void runConfined(std::ostream* out, const std::function<void(Interpreter&, const
       interp.stepLimit = kFuzzStepLimit;
       interp.setInput(nullptr);  // `user.input` sees end of input at once
       seedDraws(1);              // findings reproduce
+      setWarningMode(WarningMode::Shown);
       clearBreak();
       body(interp, scratch.path());
     });
@@ -186,15 +189,28 @@ void runFuzzCommandLine(const std::string& input, std::ostream* console) {
     if (options->mode == Mode::Kernel) return;  // a protocol of its own on the real standard input
     // The rest is standard input: read whole as the script of "-", else
     // line by line.
-    std::string script;
+    CommandLineWork work;
     if (options->mode == Mode::ScriptFile || options->mode == Mode::ScriptInput) {
       const FileDescriptor typed = openFileWithoutWaiting((scratch / "script.dvx").string(), FileUse::ReadScript);
-      if (!readCommandLineScript(*options, interp.files, typed.get(), script, out)) return;
+      if (!readCommandLineScript(*options, interp.files, typed.get(), work, out)) return;
+    }
+    // Libraries are found as the program finds them, but only those in the
+    // scratch directory are read.
+    if (!readLibraries(options->libraries, "", work.libraries, error)) {
+      out << "dovex: " << error << "\n";
+      return;
+    }
+    for (const Library& library : work.libraries) {
+      if (!interp.files.mayOpen(library.path)) {
+        out << "dovex: the library '" << library.path << "' lies outside the scratch directory\n";
+        return;
+      }
     }
     seedDraws(options->seed.value_or(1));
+    setWarningMode(options->warnings);
     std::istringstream typed(rest);
     StreamConsole lines(typed, out);
     if (options->mode != Mode::ScriptInput) interp.setInput(&lines);
-    runCommandLineWork(interp, &lines, *options, std::move(script));
+    runCommandLineWork(interp, &lines, *options, work);
   });
 }

@@ -38,7 +38,8 @@ int main() {
   }
   // Command-line options as fuzz_command_line reads them: each argument
   // ended by a NUL byte.
-  for (const char* option : {"-e", "-c", "-q", "-h", "-", "--", "--seed", "--help", "--version", "--kernel"}) {
+  for (const char* option : {"-e", "-c", "-q", "-h", "-l", "-W", "none", "error", "all", "-", "--", "--seed", "--help",
+                             "--version", "--kernel"}) {
     entry(std::string(option) + '\0');
   }
   entry("--seed=");

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Drives the interpreter in a real terminal (tmux): line editing, history,
-keyword completion, pasted lines, breaking loops, long built-ins and long
-output with a key and with Ctrl-C, Ctrl-C at an idle prompt, the memory an idle
-session holds after large work, a history file that is a symbolic link, output
-redirected to a file, and Ctrl-C without a terminal.
+keyword completion, pasted lines, lines continued while a bracket is open,
+breaking loops, long built-ins and long output with a key and with Ctrl-C,
+Ctrl-C at an idle prompt, the memory an idle session holds after large work, a
+history file that is a symbolic link, output redirected to a file, and Ctrl-C
+without a terminal.
 
 Usage: terminal_test.py PATH/TO/dovex
 """
@@ -150,10 +151,28 @@ def main():
             tmux("paste-buffer", "-p", "-d", "-b", "two", "-t", SESSION)
             wait_for("integer temp = 70")
             assert screen().index("integer temp = 30") < screen().index("integer temp = 70"), screen()
+            # A line that leaves a bracket open goes on after the continuation
+            # prompt and runs once, joined; so does a pasted indented block.
+            keys("print (add 40", "Enter")
+            wait_for("    ...")
+            keys("2)", "Enter")
+            wait_for("integer temp = 42")
+            tmux("set-buffer", "-b", "block",
+                 "begin (new integer k) (while (< (get k) 2)\n    (set k (add (get k) 1))\n    (print (get k)))\n")
+            tmux("paste-buffer", "-p", "-d", "-b", "block", "-t", SESSION)
+            wait_for("integer k = 2")
+            # An empty line abandons a continued line, and so does Ctrl-C.
+            keys("add (1", "Enter")
+            keys("Enter")
+            keys("add (2", "Enter", "3")
+            wait_for("    ... 3")
+            keys("C-c")
+            time.sleep(0.3)
             # Completion: "rowS" completes to the keyword rowSize.
             keys("rowS", "Tab")
             keys(" (matrix 3 2 zero)", "Enter")
             wait_for("integer temp = 3", count=3)
+            continued = screen()
             # Extension commands complete too: "show_s" becomes show_state.
             keys("show_s", "Tab")
             keys(" (matrix 2 1 (complex 0 0) (complex 1 0))", "Enter")
@@ -248,6 +267,12 @@ def main():
             history = f.read().splitlines()
         assert "add 1 2" in history and "get g" in history and history[-1].startswith("begin (new array"), history
         assert "half typed" not in history, history
+        # A continued line is one entry, joined as a script's lines are; an
+        # abandoned one is not kept and never ran.
+        assert "print (add 40 2)" in history, history
+        assert "begin (new integer k) (while (< (get k) 2) (set k (add (get k) 1)) (print (get k)))" in history, history
+        assert not [h for h in history if h.startswith("add (")], history
+        assert "Dovex > add (1\n    ...\nDovex > add (2\n    ... 3\nDovex > rowSize" in continued, continued
         print(final)
         print("history:", history)
         linked_history(home)

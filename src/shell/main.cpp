@@ -1,13 +1,16 @@
 // Entry point: reads the command line, seeds the generator, creates the
-// interpreter and runs a session, a script or one line on a stack deep
-// enough for the nesting limit (or hands over to the notebook kernel's mode).
+// interpreter, runs the -l libraries and then a session, a script or the -e
+// lines on a stack deep enough for the nesting limit (or hands over to the
+// notebook kernel's mode), and fails a run whose output could not be written.
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -21,10 +24,13 @@
 #include "shell/kernel_mode.h"
 #include "shell/shell.h"
 #include "shell/help.h"
+#include "shell/libraries.h"
 #include "shell/terminal.h"
 #include "runtime/diagnostics.h"
+#include "runtime/file_access.h"
 #include "runtime/heap_policy.h"
 #include "runtime/random_draws.h"
+#include "runtime/standard_streams.h"
 #include "value/matrix.h"
 
 namespace {
@@ -38,17 +44,8 @@ int usageError(const std::string& message) {
   return kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
-  // Past a file-size limit a write fails ("Cannot write file") rather than
-  // the signal ending the session.
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::string error;
-  const std::optional<CommandLine> parsed = parseCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc}, error);
-  if (!parsed) return usageError(error);
-  const CommandLine& options = *parsed;
+// Runs what the command line asks for and returns the exit status.
+int run(const CommandLine& options) {
   if (options.mode == CommandLine::Mode::Help) {
     std::cout << usageText();
     return 0;
@@ -59,10 +56,16 @@ int main(int argc, char** argv) {
   }
   keepLargeArraysOnHeap();
   const bool session = options.mode == CommandLine::Mode::Session;
-  std::string script;
+  CommandLineWork work;
   const bool isScript = options.mode == CommandLine::Mode::ScriptFile || options.mode == CommandLine::Mode::ScriptInput;
-  if (isScript && !readCommandLineScript(options, FileRules{}, STDIN_FILENO, script, std::cerr)) return kExitUsage;
+  if (isScript && !readCommandLineScript(options, FileRules{}, STDIN_FILENO, work, std::cerr)) return kExitUsage;
+  std::string error;
+  const std::string scriptFolder = options.mode == CommandLine::Mode::ScriptFile
+                                       ? std::filesystem::path(options.path).parent_path().string()
+                                       : std::string();
+  if (!readLibraries(options.libraries, scriptFolder, work.libraries, error)) return usageError(error);
   seedDraws(options.seed ? *options.seed : clockSeed());
+  setWarningMode(options.warnings);
   if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
   // only for sessions, editing only when the screen is the terminal too);
@@ -83,10 +86,31 @@ int main(int argc, char** argv) {
   Interpreter interp(languageKeywords(), input.get());
   registerExtensions(interp);
   if (terminal) terminal->completeWith(completionWords(interp));
-  runWithLargeStack([&] { runCommandLineWork(interp, input.get(), options, std::move(script)); });
-  std::cout.flush();
+  runWithLargeStack([&] { runCommandLineWork(interp, input.get(), options, work); });
   // A session ends well however its lines went; a script or a line tells
   // its caller whether anything was reported.
   if (!session && diagnosticReported()) return kExitReported;
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  // Past a file-size limit a write fails ("Cannot write file") rather than
+  // the signal ending the session.
+  std::signal(SIGXFSZ, SIG_IGN);
+  CheckedStandardStreams streams;
+  std::string error;
+  const std::optional<CommandLine> parsed = parseCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc}, error);
+  int status = parsed ? run(*parsed) : usageError(error);
+  // Output that could not be written fails the run, as with the standard
+  // tools: said on standard error (written directly, its stream may be the
+  // one that failed).
+  if (const int failed = streams.flush()) {
+    const std::string message = std::string("dovex: write error: ") + std::strerror(failed) + "\n";
+    writeAll(STDERR_FILENO, message.data(), message.size());
+    if (status == 0) status = kExitReported;
+  }
+  return status;
 }
