@@ -160,13 +160,21 @@ TEST(Hardening, APendingBreakStopsEveryLongBuiltinAndTheSessionGoesOn) {
   expected += tx({"Syntax error 'if 1 (mult " + ident + " " + ident + ") 0': Error: User break.\n" + NUL,
                   "complex temp = 1 + 0i\n\n", "integer temp = 7\n\n"});
   EXPECT_EQ(out, expected);
-  // The extension commands that walk a whole state stop the same way.
+  // The extension commands that walk a whole state stop the same way; a
+  // file being replaced stays as it was, with no temporary left beside it.
+  dir.write("p.npy", "old");
   requestBreak();
-  const std::string views = transcriptWithExtensions(
-      {"global (new space q 2)", qubits17, "histogram " + state + " (get s) 3", "plot_file p.svg " + state});
+  const std::string views =
+      transcriptWithExtensions({"global (new space q 2)", qubits17, "histogram " + state + " (get s) 3",
+                                "plot_file p.svg " + state, "save_npy p.npy " + state});
   clearBreak();
-  EXPECT_EQ(views, tx({NUL, NUL, "Error: Error: User break.\n" + NUL, "Error: Error: User break.\n" + NUL}));
+  EXPECT_EQ(views, tx({NUL, NUL, "Error: Error: User break.\n" + NUL, "Error: Error: User break.\n" + NUL,
+                       "Error: Error: User break.\n" + NUL}));
   EXPECT_EQ(dir.read("p.svg"), "<missing>");  // opened only once the chart is ready
+  EXPECT_EQ(dir.read("p.npy"), "old");
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    EXPECT_NE(entry.path().filename().string().rfind(".p.npy.", 0), 0u) << entry.path();
+  }
   // The row collected before the break still reaches the file, unended.
   const std::string row = dir.read("big.txt");
   EXPECT_EQ(row.rfind("1,\n1 + 0i\t0 + 0i\t", 0), 0u);
