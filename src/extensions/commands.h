@@ -24,3 +24,8 @@ extern const char* const kPlotFileHelp;
 // on the qubits Q1 … Qk of the column STATE; Q1 is OP's most significant bit.
 void extensionApplyQubits(Call& call);
 extern const char* const kApplyQubitsHelp;
+
+// run_qasm FILE [STATE]: the state after the OpenQASM 2.0 program FILE, run
+// from STATE or |0…0⟩; classical registers written into integer variables.
+void extensionRunQasm(Call& call);
+extern const char* const kRunQasmHelp;

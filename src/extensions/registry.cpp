@@ -13,6 +13,7 @@ void registerExtensions(Interpreter& interp) {
   add("sample", kSampleHelp, extensionSample);
   add("plot_file", kPlotFileHelp, extensionPlotFile);
   add("apply_qubits", kApplyQubitsHelp, extensionApplyQubits);
+  add("run_qasm", kRunQasmHelp, extensionRunQasm);
 }
 
 std::vector<std::string> extensionNames(const Interpreter& interp) {
