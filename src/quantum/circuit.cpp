@@ -104,9 +104,9 @@ void runPass(const Pass& pass, const std::vector<PreparedGate>& prepared, int32_
   }
   const size_t blocks = size_t{1} << (static_cast<size_t>(n) - spanCount);
   const int64_t grain = std::max<int64_t>(1, static_cast<int64_t>(blocks) / (8 * parallelThreadCount()));
-  // Runs shorter than a few cache lines are asked for ahead of time: the
-  // hardware does not look across the gaps between them.
-  const size_t ahead = runLength >= 256 ? 0 : std::max<size_t>(1, 64 / runLength);
+  // Runs shorter than a page are asked for some 8 KiB ahead: the hardware
+  // does not look across the gaps between them.
+  const size_t ahead = runLength >= 256 ? 0 : std::max<size_t>(1, 512 / runLength);
 
   parallelFor(static_cast<int64_t>(blocks), grain, [&](int64_t first, int64_t last) {
     std::vector<Complex> buffer(blockLength);

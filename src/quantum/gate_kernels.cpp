@@ -1,23 +1,50 @@
 #include "quantum/gate_kernels.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
+#include "quantum/gate_kernels_avx2.h"
+#include "quantum/gate_loops.h"
 #include "quantum/simd_pair.h"
 
 namespace kernels {
 
 namespace {
 
+// One complex number per register: the loops of gate_loops.h on SSE2.
+struct Sse2 {
+  using Pack = simd::Pair;
+  static constexpr size_t kWidth = 1;
+  static Pack load(const Complex* p) { return simd::load(p); }
+  static void store(Complex* p, Pack v) { simd::store(p, v); }
+  static Pack zero() { return simd::zero(); }
+  static Pack splat(double x) { return simd::splat(x); }
+  static Pack pair(double re, double im) { return simd::make(re, im); }
+  static Pack add(Pack a, Pack b) { return simd::add(a, b); }
+  static Pack mul(Pack a, Pack b) { return simd::mul(a, b); }
+  static Pack realParts(Pack a) { return simd::realParts(a); }
+  static Pack imagParts(Pack a) { return simd::imagParts(a); }
+};
+
+std::atomic<bool> wideLoopsAllowed{true};
+
+// The wider loops where the processor has them and the stride allows.
+bool useAvx2(size_t stride) {
+  static const bool available = avx2::available();
+  return available && stride >= 2 && wideLoopsAllowed.load(std::memory_order_relaxed);
+}
+
 bool isZero(Complex e) { return e.re == 0.0 && e.im == 0.0; }
 bool isOne(Complex e) { return e.re == 1.0 && e.im == 0.0; }
 
-// Calls [f](base) for the base index of every group of 2^k amplitudes of an
-// array of [length]: the index with zero bits at [positions] (ascending).
-// Consecutive groups below the lowest position have consecutive bases, so
-// the insertion of the zero bits is worked out once per run of them.
+// Calls [f](base, count) for the groups of 2^k amplitudes of an array of
+// [length], whose base indices have zero bits at [positions] (ascending):
+// the [count] groups from [base] on have the consecutive bases base,
+// base + 1, … (the bits below the lowest position run through), so the
+// insertion of the zero bits is worked out once per run of them.
 template <class F>
-void forEachGroup(size_t length, const int32_t* positions, int32_t k, F&& f) {
+void forEachRun(size_t length, const int32_t* positions, int32_t k, F&& f) {
   const size_t groups = length >> k;
   const size_t run = size_t{1} << positions[0];
   for (size_t t = 0; t < groups; t += run) {
@@ -26,7 +53,7 @@ void forEachGroup(size_t length, const int32_t* positions, int32_t k, F&& f) {
       const size_t p = static_cast<size_t>(positions[r]);
       base = ((base >> p) << (p + 1)) | (base & ((size_t{1} << p) - 1));
     }
-    for (size_t j = 0; j < run; ++j) f(base + j);
+    f(base, run);
   }
 }
 
@@ -124,39 +151,20 @@ void PreparedGate::applyInPlace(Complex* data, size_t length, const int32_t* pos
 
 void PreparedGate::applyOneQubitDense(Complex* data, size_t length, size_t stride) const {
   if (realEntries_) {
-    const simd::Pair r00 = simd::splat(dense_[0][0].re), r01 = simd::splat(dense_[0][1].re);
-    const simd::Pair r10 = simd::splat(dense_[1][0].re), r11 = simd::splat(dense_[1][1].re);
-    for (size_t i0 = 0; i0 < length; i0 += 2 * stride) {
-      for (size_t i = i0; i < i0 + stride; ++i) {
-        const simd::Pair x0 = simd::load(data + i);
-        const simd::Pair x1 = simd::load(data + i + stride);
-        const simd::Pair zero = simd::zero();
-        simd::store(data + i, simd::add(simd::add(zero, simd::mul(r00, x0)), simd::mul(r01, x1)));
-        simd::store(data + i + stride, simd::add(simd::add(zero, simd::mul(r10, x0)), simd::mul(r11, x1)));
-      }
-    }
-    return;
+    const double r[2][2] = {{dense_[0][0].re, dense_[0][1].re}, {dense_[1][0].re, dense_[1][1].re}};
+    if (useAvx2(stride)) return avx2::oneQubitReal(data, length, stride, r);
+    return loops::oneQubitReal<Sse2>(data, length, stride, r);
   }
-  const simd::Entry e00(dense_[0][0]), e01(dense_[0][1]), e10(dense_[1][0]), e11(dense_[1][1]);
-  for (size_t i0 = 0; i0 < length; i0 += 2 * stride) {
-    for (size_t i = i0; i < i0 + stride; ++i) {
-      const simd::Pair x0 = simd::load(data + i);
-      const simd::Pair x1 = simd::load(data + i + stride);
-      const simd::Pair zero = simd::zero();
-      simd::store(data + i, simd::add(simd::add(zero, e00.times(x0)), e01.times(x1)));
-      simd::store(data + i + stride, simd::add(simd::add(zero, e10.times(x0)), e11.times(x1)));
-    }
-  }
+  if (useAvx2(stride)) return avx2::oneQubitComplex(data, length, stride, dense_);
+  loops::oneQubitComplex<Sse2>(data, length, stride, dense_);
 }
 
 void PreparedGate::applyOneQubitDiagonal(Complex* data, size_t length, size_t stride) const {
   for (const Term& t : terms_) {
-    const simd::Entry d(t.entry);
-    const size_t first = t.source == 0 ? 0 : stride;
-    for (size_t i0 = first; i0 < length; i0 += 2 * stride) {
-      for (size_t i = i0; i < i0 + stride; ++i) {
-        simd::store(data + i, simd::add(simd::zero(), d.times(simd::load(data + i))));
-      }
+    if (useAvx2(stride)) {
+      avx2::oneQubitFactor(data, length, stride, static_cast<int>(t.source), t.entry);
+    } else {
+      loops::oneQubitFactor<Sse2>(data, length, stride, static_cast<int>(t.source), t.entry);
     }
   }
 }
@@ -166,17 +174,20 @@ void PreparedGate::applyTransposition(Complex* data, size_t length, const int32_
   const size_t a = offsets[rows_[0]];
   const size_t b = offsets[rows_[1]];
   // The inputs hold no -0, so moving them is what the dense sums give.
-  forEachGroup(length, positions, k_, [&](size_t base) { std::swap(data[base + a], data[base + b]); });
+  forEachRun(length, positions, k_, [&](size_t base, size_t count) {
+    std::swap_ranges(data + base + a, data + base + a + count, data + base + b);
+  });
 }
 
 void PreparedGate::applyDiagonal(Complex* data, size_t length, const int32_t* positions) const {
   const std::vector<size_t> offsets = localOffsets(positions, k_);
   std::vector<std::pair<size_t, simd::Entry>> factors;
   for (const Term& t : terms_) factors.emplace_back(offsets[t.source], simd::Entry(t.entry));
-  forEachGroup(length, positions, k_, [&](size_t base) {
+  forEachRun(length, positions, k_, [&](size_t base, size_t count) {
     for (const auto& [offset, d] : factors) {
-      Complex* x = data + base + offset;
-      simd::store(x, simd::add(simd::zero(), d.times(simd::load(x))));
+      for (Complex *x = data + base + offset, *end = x + count; x != end; ++x) {
+        simd::store(x, simd::add(simd::zero(), d.times(simd::load(x))));
+      }
     }
   });
 }
@@ -186,20 +197,20 @@ void PreparedGate::applySparseRows(Complex* data, size_t length, const int32_t* 
   std::vector<simd::Entry> entries;
   for (const Term& t : terms_) entries.emplace_back(t.entry);
   std::vector<Complex> inputs(offsets.size());
-  forEachGroup(length, positions, k_, [&](size_t base) {
-    for (size_t c = 0; c < offsets.size(); ++c) inputs[c] = data[base + offsets[c]];
-    for (size_t i = 0; i < rows_.size(); ++i) {
-      simd::Pair sum = simd::zero();
-      for (uint32_t t = rowStart_[i]; t < rowStart_[i + 1]; ++t) {
-        sum = simd::add(sum, entries[t].times(simd::load(&inputs[terms_[t].source])));
+  forEachRun(length, positions, k_, [&](size_t first, size_t count) {
+    for (size_t base = first; base < first + count; ++base) {
+      for (size_t c = 0; c < offsets.size(); ++c) inputs[c] = data[base + offsets[c]];
+      for (size_t i = 0; i < rows_.size(); ++i) {
+        simd::Pair sum = simd::zero();
+        for (uint32_t t = rowStart_[i]; t < rowStart_[i + 1]; ++t) {
+          sum = simd::add(sum, entries[t].times(simd::load(&inputs[terms_[t].source])));
+        }
+        simd::store(data + base + offsets[rows_[i]], sum);
       }
-      simd::store(data + base + offsets[rows_[i]], sum);
     }
   });
 }
 
-void normaliseZeros(Complex* data, size_t length) {
-  for (size_t i = 0; i < length; ++i) simd::store(data + i, simd::add(simd::load(data + i), simd::zero()));
-}
+void allowWideLoops(bool allowed) { wideLoopsAllowed.store(allowed, std::memory_order_relaxed); }
 
 }  // namespace kernels

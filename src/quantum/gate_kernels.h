@@ -14,7 +14,8 @@
 // the identity's is left alone: the dense sum would return it unchanged but
 // for a -0 part, which it makes +0. So the array must hold no -0 part (a
 // state that any gate or these kernels wrote never does); callers normalise
-// a state from elsewhere first (normaliseZeros).
+// a state from elsewhere first, as applyGates does while it reads the state
+// in its first pass.
 #pragma once
 
 #include <cstddef>
@@ -67,11 +68,12 @@ class PreparedGate {
   Complex dense_[2][2] = {};          // OneQubitDense: rows and columns in state order
   std::vector<uint32_t> rows_;        // the rows that change, increasing
   std::vector<uint32_t> rowStart_;    // SparseRows: terms of rows_[i] are terms_[rowStart_[i] .. rowStart_[i+1])
-  std::vector<Term> terms_;           // Diagonal: one per changed row; Transposition: the two moves
+  std::vector<Term> terms_;           // Diagonal forms: one per changed row; SparseRows: all
 };
 
-// Every -0 part of [data]'s [length] amplitudes becomes +0, nothing else
-// changes: what the first dense gate would do to the amplitudes it leaves.
-void normaliseZeros(Complex* data, size_t length);
+// Whether the one-qubit kernels may use the wider vector loops where the
+// processor has them (the default); tests turn them off to check the
+// baseline loops give the same bits.
+void allowWideLoops(bool allowed);
 
 }  // namespace kernels
