@@ -105,7 +105,7 @@ def qasm_program(n, gates):
     return "\n".join(lines) + "\n"
 
 
-def qasm_passes(n, gates, block_qubits=14, low_qubits=5):
+def qasm_passes(n, gates, block_qubits=15, low_qubits=6):
     """The passes over the state run_qasm makes: consecutive gates grouped
     while the qubits they touch from low_qubits up, with the low ones, fit
     in a block (the rule of src/quantum/circuit.cpp)."""

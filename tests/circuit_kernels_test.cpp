@@ -40,10 +40,14 @@ class RandomCircuits {
   double uniform() { return std::uniform_real_distribution<double>(-1, 1)(generator_); }
   Complex value() {
     switch (below(6)) {
-      case 0: return Complex{0.0, -0.0};
-      case 1: return Complex{-0.0, uniform()};
-      case 2: return Complex{static_cast<double>(below(5) - 2), 0.0};
-      default: return Complex{uniform(), uniform()};
+      case 0:
+        return Complex{0.0, -0.0};
+      case 1:
+        return Complex{-0.0, uniform()};
+      case 2:
+        return Complex{static_cast<double>(below(5) - 2), 0.0};
+      default:
+        return Complex{uniform(), uniform()};
     }
   }
 
@@ -70,13 +74,31 @@ class RandomCircuits {
       for (int32_t r = 0; r < dim; ++r) {
         Complex e{0.0, 0.0};
         switch (form) {
-          case 0: e = value(); break;
-          case 1: e = Complex{uniform(), below(2) == 0 ? 0.0 : -0.0}; break;
-          case 2: if (r == c) e = below(2) == 0 ? Complex{1.0, -0.0} : value(); break;
-          case 3: if (r == perm[static_cast<size_t>(c)]) e = below(2) == 0 ? Complex{1.0, 0.0} : value(); break;
-          case 4: if (r < dim / 2 || c < dim / 2) { if (r == c) e = Complex{1.0, 0.0}; } else { e = value(); } break;
-          case 5: if (r == c) e = Complex{1.0, 0.0}; break;
-          default: if (r == (c < 2 ? 1 - c : c)) e = Complex{1.0, 0.0}; break;
+          case 0:
+            e = value();
+            break;
+          case 1:
+            e = Complex{uniform(), below(2) == 0 ? 0.0 : -0.0};
+            break;
+          case 2:
+            if (r == c) e = below(2) == 0 ? Complex{1.0, -0.0} : value();
+            break;
+          case 3:
+            if (r == perm[static_cast<size_t>(c)]) e = below(2) == 0 ? Complex{1.0, 0.0} : value();
+            break;
+          case 4:
+            if (r < dim / 2 || c < dim / 2) {
+              if (r == c) e = Complex{1.0, 0.0};
+            } else {
+              e = value();
+            }
+            break;
+          case 5:
+            if (r == c) e = Complex{1.0, 0.0};
+            break;
+          default:
+            if (r == (c < 2 ? 1 - c : c)) e = Complex{1.0, 0.0};
+            break;
         }
         g.setElement(r, c, e);
       }
@@ -122,8 +144,8 @@ TEST(CircuitKernels, BlockedPassesGiveTheBitsOfOneDenseGateAtATime) {
     for (int threads : {1, 2, 3}) {
       setParallelThreads(threads);
       kernels::allowWideLoops(threads != 3);  // the baseline loops too
-      for (kernels::BlockShape shape : {kernels::BlockShape{1, 0}, kernels::BlockShape{2, 1},
-                                        kernels::BlockShape{4, 0}, kernels::BlockShape{5, 2}, kernels::BlockShape{}}) {
+      for (kernels::BlockShape shape : {kernels::BlockShape{1, 0}, kernels::BlockShape{2, 1}, kernels::BlockShape{4, 0},
+                                        kernels::BlockShape{5, 2}, kernels::BlockShape{}}) {
         Matrix outOfPlace;
         outOfPlace.setSize(start.rows, 1);
         kernels::applyGates(gates, n, start.data.data(), outOfPlace.data.data(), shape);

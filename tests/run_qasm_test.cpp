@@ -24,7 +24,8 @@ namespace {
 const std::string kHead = "OPENQASM 2.0;\ninclude \"qelib1.inc\";\n";
 
 QasmProgram parse(const std::string& text, const QasmOptions& options = {}) {
-  return parseQasm("t.qasm", text, [](const std::string&, std::string&) { return false; }, options);
+  return parseQasm(
+      "t.qasm", text, [](const std::string&, std::string&) { return false; }, options);
 }
 
 Matrix run(const QasmProgram& program, const Matrix* initial = nullptr, const kernels::BlockShape& shape = {}) {
@@ -77,20 +78,20 @@ struct HeaderGate {
   int qubits;
 };
 const HeaderGate kHeaderGates[] = {
-    {"u3", 3, 1},   {"u2", 2, 1},    {"u1", 1, 1},    {"cx", 0, 2},      {"id", 0, 1},   {"u0", 1, 1},
-    {"x", 0, 1},    {"y", 0, 1},     {"z", 0, 1},     {"h", 0, 1},       {"s", 0, 1},    {"sdg", 0, 1},
-    {"t", 0, 1},    {"tdg", 0, 1},   {"rx", 1, 1},    {"ry", 1, 1},      {"rz", 1, 1},   {"cz", 0, 2},
-    {"cy", 0, 2},   {"swap", 0, 2},  {"ch", 0, 2},    {"ccx", 0, 3},     {"cswap", 0, 3}, {"crx", 1, 2},
-    {"cry", 1, 2},  {"crz", 1, 2},   {"cu1", 1, 2},   {"cu3", 3, 2},     {"rxx", 1, 2},  {"rzz", 1, 2},
-    {"rccx", 0, 3}, {"rc3x", 0, 4},  {"c3x", 0, 4},   {"c3sqrtx", 0, 4}, {"c4x", 0, 5},  {"p", 1, 1},
-    {"u", 3, 1},    {"sx", 0, 1},    {"sxdg", 0, 1},  {"cp", 1, 2},      {"csx", 0, 2}};
+    {"u3", 3, 1},  {"u2", 2, 1},    {"u1", 1, 1},   {"cx", 0, 2},   {"id", 0, 1},  {"u0", 1, 1},      {"x", 0, 1},
+    {"y", 0, 1},   {"z", 0, 1},     {"h", 0, 1},    {"s", 0, 1},    {"sdg", 0, 1}, {"t", 0, 1},       {"tdg", 0, 1},
+    {"rx", 1, 1},  {"ry", 1, 1},    {"rz", 1, 1},   {"cz", 0, 2},   {"cy", 0, 2},  {"swap", 0, 2},    {"ch", 0, 2},
+    {"ccx", 0, 3}, {"cswap", 0, 3}, {"crx", 1, 2},  {"cry", 1, 2},  {"crz", 1, 2}, {"cu1", 1, 2},     {"cu3", 3, 2},
+    {"rxx", 1, 2}, {"rzz", 1, 2},   {"rccx", 0, 3}, {"rc3x", 0, 4}, {"c3x", 0, 4}, {"c3sqrtx", 0, 4}, {"c4x", 0, 5},
+    {"p", 1, 1},   {"u", 3, 1},     {"sx", 0, 1},   {"sxdg", 0, 1}, {"cp", 1, 2},  {"csx", 0, 2}};
 
 // "NAME(params) q[k-1],...,q[0];": the gate's first argument is the state's
 // most significant bit, so its matrix is the program's.
 std::string applyWhole(const HeaderGate& g, const std::string& params) {
   std::string text = kHead + "qreg q[" + std::to_string(g.qubits) + "];\n" + g.name;
   if (g.params > 0) text += "(" + params + ")";
-  for (int i = g.qubits - 1; i >= 0; --i) text += std::string(i == g.qubits - 1 ? " " : ",") + "q[" + std::to_string(i) + "]";
+  for (int i = g.qubits - 1; i >= 0; --i)
+    text += std::string(i == g.qubits - 1 ? " " : ",") + "q[" + std::to_string(i) + "]";
   return text + ";\n";
 }
 
@@ -105,8 +106,8 @@ std::string paramsFor(int count, const std::vector<const char*>& values) {
 TEST(RunQasm, EveryStandardGateIsTheHeadersCompositionWithExactEntries) {
   QasmOptions literal;
   literal.literalHeader = true;
-  for (const std::vector<const char*>& values : {std::vector<const char*>{"0.3", "-1.1", "2.5"},
-                                                 std::vector<const char*>{"pi/2", "pi", "-pi/4"}}) {
+  for (const std::vector<const char*>& values :
+       {std::vector<const char*>{"0.3", "-1.1", "2.5"}, std::vector<const char*>{"pi/2", "pi", "-pi/4"}}) {
     for (const HeaderGate& g : kHeaderGates) {
       const std::string text = applyWhole(g, paramsFor(g.params, values));
       const QasmProgram exact = parse(text);
@@ -138,11 +139,12 @@ TEST(RunQasm, UserGatesWithParametersNestingAndBroadcastingExpandInProgramOrder)
                               "gate trio(t) p, q, r { rot(t, sqrt(t)) p, r; barrier p, q; h q; U(t, -t, t^2) r; }\n"
                               "qreg a[2]; qreg b[2];\nqreg c[2];\n"
                               "trio(0.5) a, b[1], c;\nh a;\ncx a, c;\ncx a[0], b;\n";
-  const std::string flat = kHead +
-                           "qreg a[2]; qreg b[2]; qreg c[2];\n"
-                           "ry(2*0.5) a[0]; cx a[0], c[0]; u1(-sqrt(0.5)/2 + pi^2) c[0]; h b[1]; U(0.5, -0.5, 0.5^2) c[0];\n"
-                           "ry(2*0.5) a[1]; cx a[1], c[1]; u1(-sqrt(0.5)/2 + pi^2) c[1]; h b[1]; U(0.5, -0.5, 0.5^2) c[1];\n"
-                           "h a[0]; h a[1]; cx a[0], c[0]; cx a[1], c[1]; cx a[0], b[0]; cx a[0], b[1];\n";
+  const std::string flat =
+      kHead +
+      "qreg a[2]; qreg b[2]; qreg c[2];\n"
+      "ry(2*0.5) a[0]; cx a[0], c[0]; u1(-sqrt(0.5)/2 + pi^2) c[0]; h b[1]; U(0.5, -0.5, 0.5^2) c[0];\n"
+      "ry(2*0.5) a[1]; cx a[1], c[1]; u1(-sqrt(0.5)/2 + pi^2) c[1]; h b[1]; U(0.5, -0.5, 0.5^2) c[1];\n"
+      "h a[0]; h a[1]; cx a[0], c[0]; cx a[1], c[1]; cx a[0], b[0]; cx a[0], b[1];\n";
   const QasmProgram program = parse(defined);
   EXPECT_EQ(program.qubitCount, 6);
   EXPECT_EQ(program.operations.size(), 16u);
@@ -159,10 +161,12 @@ TEST(RunQasm, ProgramsGiveTheBitsOfGateByGateApplyQubitsForAnyThreadsAndBlocks) 
   const int original = parallelThreadCount();
   for (int trial = 0; trial < 12; ++trial) {
     const int n = 3 + below(8);
-    std::string text = kHead + "gate g(a) u, v { rx(a) u; cu1(a/3) u, v; ry(-a) v; }\nqreg q[" + std::to_string(n) + "];\n";
+    std::string text =
+        kHead + "gate g(a) u, v { rx(a) u; cu1(a/3) u, v; ry(-a) v; }\nqreg q[" + std::to_string(n) + "];\n";
     auto qubit = [&](int avoid1 = -1, int avoid2 = -1) {
       int q;
-      do q = below(n); while (q == avoid1 || q == avoid2);
+      do q = below(n);
+      while (q == avoid1 || q == avoid2);
       return q;
     };
     auto name = [](int q) { return "q[" + std::to_string(q) + "]"; };
@@ -170,12 +174,25 @@ TEST(RunQasm, ProgramsGiveTheBitsOfGateByGateApplyQubitsForAnyThreadsAndBlocks) 
       const std::string angle = std::to_string(below(1000) / 100.0 - 5);
       const int a = qubit(), b = qubit(a), c = qubit(a, b);
       switch (below(6)) {
-        case 0: text += std::string(oneQubit[below(10)]) + " " + name(a) + ";\n"; break;
-        case 1: text += std::string(twoQubit[below(7)]) + " " + name(a) + "," + name(b) + ";\n"; break;
-        case 2: text += std::string(below(2) ? "ccx " : "cswap ") + name(a) + "," + name(b) + "," + name(c) + ";\n"; break;
-        case 3: text += "u3(" + angle + ",1.5," + angle + ") " + name(a) + ";\n"; break;
-        case 4: text += below(2) ? "rz(" + angle + ") " + name(a) + ";\n" : "crz(" + angle + ") " + name(a) + "," + name(b) + ";\n"; break;
-        default: text += std::string(below(2) ? "g(" : "rxx(") + angle + ") " + name(a) + "," + name(b) + ";\n"; break;
+        case 0:
+          text += std::string(oneQubit[below(10)]) + " " + name(a) + ";\n";
+          break;
+        case 1:
+          text += std::string(twoQubit[below(7)]) + " " + name(a) + "," + name(b) + ";\n";
+          break;
+        case 2:
+          text += std::string(below(2) ? "ccx " : "cswap ") + name(a) + "," + name(b) + "," + name(c) + ";\n";
+          break;
+        case 3:
+          text += "u3(" + angle + ",1.5," + angle + ") " + name(a) + ";\n";
+          break;
+        case 4:
+          text += below(2) ? "rz(" + angle + ") " + name(a) + ";\n"
+                           : "crz(" + angle + ") " + name(a) + "," + name(b) + ";\n";
+          break;
+        default:
+          text += std::string(below(2) ? "g(" : "rxx(") + angle + ") " + name(a) + "," + name(b) + ";\n";
+          break;
       }
     }
     const QasmProgram program = parse(text);
@@ -256,12 +273,12 @@ TEST(RunQasm, MeasureResetAndIfDrawLikeMeasureQbitAndWriteTheRegisters) {
     ++seen[c];
     EXPECT_NE(out.find("integer d = 0\n"), std::string::npos) << out;  // never measured: 0
     EXPECT_NE(out.find("complex temp = 1 + 0i\n"), std::string::npos) << "seed " << seed << "\n" << out;
-    EXPECT_EQ(out, transcriptWithExtensions({"global (begin (new integer c) (new integer d) (set d 5))",
-                                             "global (new matrix psi 8 1)", "set psi (run_qasm steps.qasm)", "get c",
-                                             "get d", "rowSize (get psi)",
-                                             "print (cnorm (get_element (get psi) (add (mult 2 (div (get c) 2)) "
-                                             "(mult 4 (div (get c) 3))) 0))"},
-                                            seed));
+    EXPECT_EQ(out, transcriptWithExtensions(
+                       {"global (begin (new integer c) (new integer d) (set d 5))", "global (new matrix psi 8 1)",
+                        "set psi (run_qasm steps.qasm)", "get c", "get d", "rowSize (get psi)",
+                        "print (cnorm (get_element (get psi) (add (mult 2 (div (get c) 2)) "
+                        "(mult 4 (div (get c) 3))) 0))"},
+                       seed));
   }
   EXPECT_GT(seen.size(), 1u);
 }
@@ -298,11 +315,12 @@ TEST(RunQasm, MistakesAreReportedWithTheirPlaceAndNothingChanges) {
     echoes.push_back("Syntax error 'run_qasm " + file + "'; " + file + ":" + cases[i].second + "\n" + NUL);
   }
   dir.write("ok.qasm", kHead + regs + "x q[1];\nmeasure q -> c;\n");
-  lines.insert(lines.end(), {"run_qasm ok.qasm (matrix 2 1 zero)", "run_qasm missing.qasm", "get c",
-                             "run_qasm ok.qasm", "get c"});
+  lines.insert(lines.end(),
+               {"run_qasm ok.qasm (matrix 2 1 zero)", "run_qasm missing.qasm", "get c", "run_qasm ok.qasm", "get c"});
   echoes.insert(echoes.end(),
                 {"Syntax error 'run_qasm ok.qasm (matrix 2 1 zero)'; state is not a column of 4 rows for the "
-                 "program's 2 qubits\n" + NUL,
+                 "program's 2 qubits\n" +
+                     NUL,
                  "Cannot open file 'missing.qasm'\n" + NUL, "integer c = 7\n\n",
                  "matrix temp = \n0 + 0i\t\n0 + 0i\t\n1 + 0i\t\n0 + 0i\t\n\n\n\n", "integer c = 2\n\n"});
   EXPECT_EQ(transcriptWithExtensions(lines), tx(echoes));
@@ -313,12 +331,14 @@ TEST(RunQasm, HostileProgramsAreRefusedWithinBounds) {
   // level, stop at their bounds rather than exhausting the stack or memory.
   std::string deep = kHead;
   for (int i = 0; i < 70; ++i) {
-    deep += "gate g" + std::to_string(i) + " a { " + (i == 0 ? std::string("x") : "g" + std::to_string(i - 1)) + " a; }\n";
+    deep +=
+        "gate g" + std::to_string(i) + " a { " + (i == 0 ? std::string("x") : "g" + std::to_string(i - 1)) + " a; }\n";
   }
   EXPECT_THROW(parse(deep), QasmError);
   std::string doubling = kHead + "gate d0 a { x a; x a; }\n";
   for (int i = 1; i < 20; ++i) {
-    doubling += "gate d" + std::to_string(i) + " a { d" + std::to_string(i - 1) + " a; d" + std::to_string(i - 1) + " a; }\n";
+    doubling +=
+        "gate d" + std::to_string(i) + " a { d" + std::to_string(i - 1) + " a; d" + std::to_string(i - 1) + " a; }\n";
   }
   QasmOptions small;
   small.maxOperations = 1000;

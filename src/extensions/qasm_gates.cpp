@@ -1,9 +1,9 @@
-#include "extensions/qasm_gates.h"
-
 #include <cmath>
 #include <functional>
 #include <map>
 #include <numbers>
+
+#include "extensions/qasm_gates.h"
 
 const char* const kStandardHeaderName = "qelib1.inc";
 
@@ -315,14 +315,13 @@ Matrix rotationY(double theta) {
 struct RootTwoEntry {
   int32_t row, col, re, reRoot, im, imRoot;
 };
-const RootTwoEntry kC4xLowerBlock[] = {{0, 0, 8, 0, 0, 0},   {1, 1, 4, 2, 0, 2},   {1, 2, 2, 0, 2, -2},
-                                       {1, 3, 2, -2, -2, 0}, {2, 2, 4, 0, -4, 0},  {2, 3, 4, 0, 4, 0},
-                                       {3, 1, 4, -2, 0, -2}, {3, 2, 2, 0, 2, 2},   {3, 3, 2, 2, -2, 0}};
-const RootTwoEntry kC4xUpperBlock[] = {{0, 0, 4, 0, -4, 0},  {0, 1, 2, 0, 2, 2},   {0, 2, 0, 1, 2, -1},
-                                       {0, 3, 2, -1, 0, -1}, {1, 0, 4, 0, 4, 0},   {1, 1, 2, 2, -2, 0},
-                                       {1, 2, 2, -1, 0, -1}, {1, 3, 0, -1, -2, 1}, {2, 1, 2, 0, 2, -2},
-                                       {2, 2, 0, -1, -2, 1}, {2, 3, 6, 1, 0, 1},   {3, 1, 2, -2, -2, 0},
-                                       {3, 2, 6, 1, 0, 1},   {3, 3, 0, 1, 2, -1}};
+const RootTwoEntry kC4xLowerBlock[] = {{0, 0, 8, 0, 0, 0},   {1, 1, 4, 2, 0, 2},  {1, 2, 2, 0, 2, -2},
+                                       {1, 3, 2, -2, -2, 0}, {2, 2, 4, 0, -4, 0}, {2, 3, 4, 0, 4, 0},
+                                       {3, 1, 4, -2, 0, -2}, {3, 2, 2, 0, 2, 2},  {3, 3, 2, 2, -2, 0}};
+const RootTwoEntry kC4xUpperBlock[] = {
+    {0, 0, 4, 0, -4, 0}, {0, 1, 2, 0, 2, 2},   {0, 2, 0, 1, 2, -1},  {0, 3, 2, -1, 0, -1}, {1, 0, 4, 0, 4, 0},
+    {1, 1, 2, 2, -2, 0}, {1, 2, 2, -1, 0, -1}, {1, 3, 0, -1, -2, 1}, {2, 1, 2, 0, 2, -2},  {2, 2, 0, -1, -2, 1},
+    {2, 3, 6, 1, 0, 1},  {3, 1, 2, -2, -2, 0}, {3, 2, 6, 1, 0, 1},   {3, 3, 0, 1, 2, -1}};
 
 Matrix c4xMatrix() {
   Matrix m;
@@ -385,8 +384,8 @@ const std::map<std::string, GateBuilder>& standardGates() {
     // e^(iπ/4) times the controlled Hadamard.
     g["ch"] = [s](const std::vector<double>&) {
       const Complex half{0.5, 0.5};
-      return matrixOf(2, {{0, 0, {s, s}}, {1, 1, {s, s}}, {2, 2, half}, {2, 3, half}, {3, 2, half},
-                          {3, 3, {-0.5, -0.5}}});
+      return matrixOf(2,
+                      {{0, 0, {s, s}}, {1, 1, {s, s}}, {2, 2, half}, {2, 3, half}, {3, 2, half}, {3, 3, {-0.5, -0.5}}});
     };
     g["ccx"] = [](const std::vector<double>&) { return controlled(3, matrixOf(1, {{0, 1, kOne}, {1, 0, kOne}})); };
     g["cswap"] = [](const std::vector<double>&) {

@@ -109,7 +109,7 @@ std::vector<Token> tokenize(const std::string* file, const std::string& text) {
     } else {
       const unsigned char u = static_cast<unsigned char>(c);
       fail(t.at, u >= 32 && u < 127 ? std::string("unexpected character '") + c + "'"
-                                     : "unexpected byte " + std::to_string(static_cast<int>(u)));
+                                    : "unexpected byte " + std::to_string(static_cast<int>(u)));
     }
     t.text = text.substr(start, i - start);
     tokens.push_back(std::move(t));
@@ -138,8 +138,8 @@ const std::map<std::string, Expr::Op>& functions() {
 }
 
 bool isReserved(const std::string& word) {
-  static const char* const words[] = {"OPENQASM", "include", "qreg", "creg", "gate", "opaque", "barrier", "measure",
-                                      "reset",    "if",      "U",    "CX",   "pi"};
+  static const char* const words[] = {"OPENQASM", "include", "qreg", "creg", "gate", "opaque", "barrier",
+                                      "measure",  "reset",   "if",   "U",    "CX",   "pi"};
   for (const char* w : words) {
     if (word == w) return true;
   }
@@ -230,7 +230,8 @@ class Parser {
   }
   int64_t expectInteger(const char* what) {
     const Token& t = peek();
-    if (t.kind != Token::Kind::Number || !t.integer) fail(t.at, std::string("expected ") + what + " but found " + shown(t));
+    if (t.kind != Token::Kind::Number || !t.integer)
+      fail(t.at, std::string("expected ") + what + " but found " + shown(t));
     errno = 0;
     const long long value = std::strtoll(t.text.c_str(), nullptr, 10);
     if (errno == ERANGE || value > INT32_MAX) fail(t.at, "number " + t.text + " is too large");
@@ -268,7 +269,8 @@ class Parser {
     if (word == "gate" || word == "opaque") return parseGateDefinition(word == "opaque");
     if (word == "barrier") {
       next();
-      parseOperands();
+      quantumOperand();
+      while (accept(",")) quantumOperand();
       expect(";");
       return;
     }
@@ -282,7 +284,8 @@ class Parser {
     if (file.kind != Token::Kind::String) fail(file.at, "expected a file name in quotes but found " + shown(file));
     const std::string path = next().text;
     expect(";");
-    if (depth + 1 > kMaxIncludeDepth) fail(at, "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep");
+    if (depth + 1 > kMaxIncludeDepth)
+      fail(at, "includes nested more than " + std::to_string(kMaxIncludeDepth) + " deep");
     if (path == kStandardHeaderName) {
       if (!standardIncluded_) {
         standardIncluded_ = true;
@@ -315,22 +318,22 @@ class Parser {
         fail(sizeToken.at, std::to_string(program_.qubitCount + size) + " qubits in all exceed the element budget (" +
                                std::to_string(options_.maxQubits) + " at most)");
       }
+      registerIndex_[name.text] = {true, static_cast<int32_t>(program_.quantumRegisters.size())};
       program_.quantumRegisters.push_back(QasmRegister{name.text, program_.qubitCount, static_cast<int32_t>(size)});
       program_.qubitCount += static_cast<int32_t>(size);
     } else {
       if (size > 31) fail(sizeToken.at, "classical register '" + name.text + "' is wider than 31 bits");
+      registerIndex_[name.text] = {false, static_cast<int32_t>(program_.classicalRegisters.size())};
       program_.classicalRegisters.push_back(QasmRegister{name.text, program_.bitCount, static_cast<int32_t>(size)});
       program_.bitCount += static_cast<int32_t>(size);
     }
   }
 
   const QasmRegister* findRegister(const std::string& name) const {
-    for (const auto* list : {&program_.quantumRegisters, &program_.classicalRegisters}) {
-      for (const QasmRegister& r : *list) {
-        if (r.name == name) return &r;
-      }
-    }
-    return nullptr;
+    const auto found = registerIndex_.find(name);
+    if (found == registerIndex_.end()) return nullptr;
+    const auto& list = found->second.first ? program_.quantumRegisters : program_.classicalRegisters;
+    return &list[static_cast<size_t>(found->second.second)];
   }
 
   bool isQuantum(const QasmRegister* reg) const {
@@ -356,12 +359,6 @@ class Parser {
       operand.index = static_cast<int32_t>(index);
     }
     return operand;
-  }
-
-  std::vector<Operand> parseOperands() {
-    std::vector<Operand> operands{parseOperand()};
-    while (accept(",")) operands.push_back(parseOperand());
-    return operands;
   }
 
   Operand quantumOperand() {
@@ -498,8 +495,8 @@ class Parser {
     if (name.text == "CX") return kGateCX;
     const auto found = gateIndex_.find(name.text);
     if (found == gateIndex_.end()) {
-      fail(name.at, isReserved(name.text) ? "'" + name.text + "' cannot stand here"
-                                          : "unknown gate '" + name.text + "'");
+      fail(name.at,
+           isReserved(name.text) ? "'" + name.text + "' cannot stand here" : "unknown gate '" + name.text + "'");
     }
     return found->second;
   }
@@ -710,20 +707,34 @@ class Parser {
     auto a = [&] { return evaluate(e.a, params); };
     auto b = [&] { return evaluate(e.b, params); };
     switch (e.op) {
-      case Expr::Op::Number: return e.value;
-      case Expr::Op::Param: return params[static_cast<size_t>(e.a)];
-      case Expr::Op::Neg: return -a();
-      case Expr::Op::Add: return a() + b();
-      case Expr::Op::Sub: return a() - b();
-      case Expr::Op::Mul: return a() * b();
-      case Expr::Op::Div: return a() / b();
-      case Expr::Op::Pow: return std::pow(a(), b());
-      case Expr::Op::Sin: return std::sin(a());
-      case Expr::Op::Cos: return std::cos(a());
-      case Expr::Op::Tan: return std::tan(a());
-      case Expr::Op::Exp: return std::exp(a());
-      case Expr::Op::Ln: return std::log(a());
-      case Expr::Op::Sqrt: return std::sqrt(a());
+      case Expr::Op::Number:
+        return e.value;
+      case Expr::Op::Param:
+        return params[static_cast<size_t>(e.a)];
+      case Expr::Op::Neg:
+        return -a();
+      case Expr::Op::Add:
+        return a() + b();
+      case Expr::Op::Sub:
+        return a() - b();
+      case Expr::Op::Mul:
+        return a() * b();
+      case Expr::Op::Div:
+        return a() / b();
+      case Expr::Op::Pow:
+        return std::pow(a(), b());
+      case Expr::Op::Sin:
+        return std::sin(a());
+      case Expr::Op::Cos:
+        return std::cos(a());
+      case Expr::Op::Tan:
+        return std::tan(a());
+      case Expr::Op::Exp:
+        return std::exp(a());
+      case Expr::Op::Ln:
+        return std::log(a());
+      case Expr::Op::Sqrt:
+        return std::sqrt(a());
     }
     return 0.0;
   }
@@ -732,7 +743,8 @@ class Parser {
 
   void expand(int32_t gate, const std::vector<double>& params, const std::vector<int32_t>& qubits,
               const Condition& condition, const Where& at) {
-    if (gate == kGateU) return emitGate(kGateU, params, universalGateMatrix(params[0], params[1], params[2]), qubits, condition, at);
+    if (gate == kGateU)
+      return emitGate(kGateU, params, universalGateMatrix(params[0], params[1], params[2]), qubits, condition, at);
     if (gate == kGateCX) return emitGate(kGateCX, params, controlledNotMatrix(), qubits, condition, at);
     const GateDefinition& g = gates_[static_cast<size_t>(gate)];
     if (g.opaque) fail(at, "opaque gate '" + g.name + "' has no definition to apply");
@@ -790,6 +802,7 @@ class Parser {
   bool firstOfStatement_ = true;
   std::vector<GateDefinition> gates_;
   std::map<std::string, int32_t> gateIndex_;
+  std::map<std::string, std::pair<bool, int32_t>> registerIndex_;  // quantum?, number
   std::vector<Expr> exprs_;
   std::map<std::vector<uint64_t>, int32_t> matrixIndex_;
 };

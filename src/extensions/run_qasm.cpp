@@ -77,7 +77,8 @@ void extensionRunQasm(Call& call) {
     options.maxOperations = size_t{1} << 12;
 #endif
     program = parseQasm(
-        path, text, [&call](const std::string& include, std::string& out) { return readProgramFile(call.interp, include, out); },
+        path, text,
+        [&call](const std::string& include, std::string& out) { return readProgramFile(call.interp, include, out); },
         options);
   } catch (const QasmError& e) {
     call.syntaxError(std::string("; ") + e.what());

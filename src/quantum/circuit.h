@@ -19,10 +19,10 @@ namespace kernels {
 struct BlockShape {
   // The number of qubits a block spans (2^blockQubits amplitudes in cache);
   // a gate on more qubits gets a block of its own that spans them all.
-  int32_t blockQubits = 14;
+  int32_t blockQubits = 15;
   // The lowest qubits every block spans, so that it is read and written in
   // runs of 2^lowQubits consecutive amplitudes.
-  int32_t lowQubits = 5;
+  int32_t lowQubits = 6;
 };
 
 // One gate of a circuit: the 2^k × 2^k [matrix] on the k distinct [qubits],

@@ -140,12 +140,18 @@ PreparedGate::PreparedGate(const Matrix& g, const std::vector<int32_t>& qubits)
 
 void PreparedGate::applyInPlace(Complex* data, size_t length, const int32_t* positions) const {
   switch (form_) {
-    case Form::Identity: return;
-    case Form::OneQubitDense: return applyOneQubitDense(data, length, size_t{1} << positions[0]);
-    case Form::OneQubitDiagonal: return applyOneQubitDiagonal(data, length, size_t{1} << positions[0]);
-    case Form::Transposition: return applyTransposition(data, length, positions);
-    case Form::Diagonal: return applyDiagonal(data, length, positions);
-    case Form::SparseRows: return applySparseRows(data, length, positions);
+    case Form::Identity:
+      return;
+    case Form::OneQubitDense:
+      return applyOneQubitDense(data, length, size_t{1} << positions[0]);
+    case Form::OneQubitDiagonal:
+      return applyOneQubitDiagonal(data, length, size_t{1} << positions[0]);
+    case Form::Transposition:
+      return applyTransposition(data, length, positions);
+    case Form::Diagonal:
+      return applyDiagonal(data, length, positions);
+    case Form::SparseRows:
+      return applySparseRows(data, length, positions);
   }
 }
 

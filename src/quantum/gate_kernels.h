@@ -64,11 +64,11 @@ class PreparedGate {
   Form form_ = Form::Identity;
   int32_t k_ = 0;
   std::vector<int32_t> sorted_;
-  bool realEntries_ = false;          // every non-zero entry has a zero imaginary part
-  Complex dense_[2][2] = {};          // OneQubitDense: rows and columns in state order
-  std::vector<uint32_t> rows_;        // the rows that change, increasing
-  std::vector<uint32_t> rowStart_;    // SparseRows: terms of rows_[i] are terms_[rowStart_[i] .. rowStart_[i+1])
-  std::vector<Term> terms_;           // Diagonal forms: one per changed row; SparseRows: all
+  bool realEntries_ = false;        // every non-zero entry has a zero imaginary part
+  Complex dense_[2][2] = {};        // OneQubitDense: rows and columns in state order
+  std::vector<uint32_t> rows_;      // the rows that change, increasing
+  std::vector<uint32_t> rowStart_;  // SparseRows: terms of rows_[i] are terms_[rowStart_[i] .. rowStart_[i+1])
+  std::vector<Term> terms_;         // Diagonal forms: one per changed row; SparseRows: all
 };
 
 // Whether the one-qubit kernels may use the wider vector loops where the

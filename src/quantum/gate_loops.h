@@ -60,8 +60,7 @@ void oneQubitFactor(Complex* data, size_t length, size_t stride, int bit, Comple
   for (size_t i0 = bit != 0 ? stride : 0; i0 < length; i0 += 2 * stride) {
     for (size_t i = i0; i < i0 + stride; i += V::kWidth) {
       const P x = V::load(data + i);
-      V::store(data + i,
-               V::add(V::zero(), V::add(V::mul(direct, V::realParts(x)), V::mul(crossed, V::imagParts(x)))));
+      V::store(data + i, V::add(V::zero(), V::add(V::mul(direct, V::realParts(x)), V::mul(crossed, V::imagParts(x)))));
     }
   }
 }
