@@ -16,8 +16,9 @@ Usage: circuit_vs_peers.py DOVEX_BINARY [N ...] [--repeats R] [--seed S]
 run_qasm / peer (below 1: Dovex is faster); every time is the best of R
 runs (the machine is shared). A second table gives, per gate, the time of
 apply_qubits (its script's time less that of the same script without the
-gates), the passes run_qasm makes over the state, and both as fractions of
-the bandwidth of a one-thread memcpy of 1 GiB (2 state sizes per pass).
+gates) as a fraction of the bandwidth of a one-thread memcpy of 1 GiB (2
+state sizes per gate), the passes run_qasm makes over the state per gate,
+and the peak memory of a run_qasm process in state sizes.
 For numpy, run with OPENBLAS_CORETYPE and OPENBLAS_L2_SIZE unset."""
 import argparse
 import json
@@ -180,6 +181,16 @@ def best_time(cmd, stdin, cwd, repeats, name):
     return best, last_number(out.split("Dovex >")[-2] if stdin else out)
 
 
+def peak_memory(cmd, stdin, cwd):
+    """The peak resident size of one run of [cmd], in bytes."""
+    with tempfile.TemporaryFile() as feed:
+        feed.write(stdin)
+        feed.seek(0)
+        child = subprocess.Popen(cmd, stdin=feed, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=cwd)
+        _, _, usage = os.wait4(child.pid, 0)
+    return usage.ru_maxrss * 1024
+
+
 def timed(cmd, stdin, cwd):
     start = time.perf_counter()
     r = subprocess.run(cmd, input=stdin, capture_output=True, timeout=3600, cwd=cwd)
@@ -235,6 +246,8 @@ def main():
             for key in ("run", "apply", "setup"):
                 cmd, stdin = dovex_command(binary, os.path.join(d, files[key]))
                 times[key], p0[key] = best_time(cmd, stdin, d, args.repeats, files[key])
+            cmd, stdin = dovex_command(binary, os.path.join(d, files["run"]))
+            peak = peak_memory(cmd, stdin, d)
             lq_input = (f"{n}\n" + "\n".join(" ".join(str(x) for x in g) for g in gates) + "\n").encode()
             times["numpy"], times["libq"] = float("inf"), float("nan")
             for _ in range(args.repeats):
@@ -259,13 +272,14 @@ def main():
             state_gb = 16 * 2 ** n / 1e9
             gate_s = max(times["apply"] - times["setup"], 1e-9) / len(gates)
             passes = qasm_passes(n, gates)
-            per_gate.append((n, gate_s, 2 * state_gb / gate_s / bandwidth, passes / len(gates)))
+            per_gate.append((n, gate_s, 2 * state_gb / gate_s / bandwidth, passes / len(gates), peak / 1e9 / state_gb))
         if not lq:
             print("libquantum: not installed (apt-get install libquantum-dev), column left empty")
     print(f"\none-thread memcpy of 1 GiB: {bandwidth:.1f} GB/s (read + write)")
-    print(f"{'N':>3} {'apply_qubits ms/gate':>20} {'of memcpy bw':>12} {'run_qasm passes/gate':>20}")
-    for n, gate_s, fraction, passes in per_gate:
-        print(f"{n:>3} {gate_s * 1e3:>20.2f} {fraction:>12.2f} {passes:>20.3f}")
+    print(f"{'N':>3} {'apply_qubits ms/gate':>20} {'of memcpy bw':>12} {'run_qasm passes/gate':>20} "
+          f"{'run_qasm peak / state':>21}")
+    for n, gate_s, fraction, passes, peak in per_gate:
+        print(f"{n:>3} {gate_s * 1e3:>20.2f} {fraction:>12.2f} {passes:>20.3f} {peak:>21.2f}")
     sys.exit(0 if ok else 1)
 
 
