@@ -151,6 +151,23 @@ TEST(RunQasm, UserGatesWithParametersNestingAndBroadcastingExpandInProgramOrder)
   EXPECT_EQ(bitText(run(program)), bitText(run(parse(flat))));
   // Register c's qubits are 4 and 5: the first CX acts on qubits 0 and 4.
   EXPECT_EQ(program.operations[1].qubits, (std::vector<int32_t>{0, 4}));
+
+  // Definitions from included files, each found beside the file including it.
+  const std::map<std::string, std::string> files = {
+      {"lib/defs.inc", "gate rot(a, b) x, y { ry(2*a) x; cx x, y; u1(-b/2 + pi^2) y; }\ninclude \"more.inc\";\n"},
+      {"lib/more.inc", "gate trio(t) p, q, r { rot(t, sqrt(t)) p, r; barrier p, q; h q; U(t, -t, t^2) r; }\n"}};
+  std::vector<std::string> asked;
+  const std::string included = std::string(defined).replace(
+      defined.find("gate rot"), defined.find("qreg a") - defined.find("gate rot"), "include \"lib/defs.inc\";\n");
+  const QasmProgram fromFiles = parseQasm("t.qasm", included, [&](const std::string& path, std::string& text) {
+    asked.push_back(path);
+    const auto found = files.find(path);
+    if (found == files.end()) return false;
+    text = found->second;
+    return true;
+  });
+  EXPECT_EQ(asked, (std::vector<std::string>{"lib/defs.inc", "lib/more.inc"}));
+  EXPECT_EQ(bitText(run(fromFiles)), bitText(run(program)));
 }
 
 TEST(RunQasm, ProgramsGiveTheBitsOfGateByGateApplyQubitsForAnyThreadsAndBlocks) {
