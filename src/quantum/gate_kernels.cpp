@@ -200,8 +200,6 @@ void PreparedGate::applyDiagonal(Complex* data, size_t length, const int32_t* po
 
 void PreparedGate::applySparseRows(Complex* data, size_t length, const int32_t* positions) const {
   const std::vector<size_t> offsets = localOffsets(positions, k_);
-  std::vector<simd::Entry> entries;
-  for (const Term& t : terms_) entries.emplace_back(t.entry);
   std::vector<Complex> inputs(offsets.size());
   forEachRun(length, positions, k_, [&](size_t first, size_t count) {
     for (size_t base = first; base < first + count; ++base) {
@@ -209,7 +207,8 @@ void PreparedGate::applySparseRows(Complex* data, size_t length, const int32_t* 
       for (size_t i = 0; i < rows_.size(); ++i) {
         simd::Pair sum = simd::zero();
         for (uint32_t t = rowStart_[i]; t < rowStart_[i + 1]; ++t) {
-          sum = simd::add(sum, entries[t].times(simd::load(&inputs[terms_[t].source])));
+          const Term& term = terms_[t];
+          sum = simd::add(sum, simd::Entry(term.entry).times(simd::load(&inputs[term.source])));
         }
         simd::store(data + base + offsets[rows_[i]], sum);
       }
