@@ -103,7 +103,7 @@ std::vector<Token> tokenize(const std::string* file, const std::string& text) {
                (c == '=' && i + 1 < text.size() && text[i + 1] == '=')) {
       i += 2;
       t.kind = Token::Kind::Symbol;
-    } else if (std::strchr(";,()[]{}+-*/^", c) != nullptr) {
+    } else if (c != '\0' && std::strchr(";,()[]{}+-*/^", c) != nullptr) {
       ++i;
       t.kind = Token::Kind::Symbol;
     } else {
