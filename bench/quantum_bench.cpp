@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "builtins/language.h"
 #include "interp/interpreter.h"
+#include "runtime/heap_policy.h"
 #include "quantum/reference.h"
-#include "value/console.h"
+#include "runtime/console.h"
 #include "value/matrix.h"
 #include "value/object.h"
 
@@ -63,20 +65,20 @@ int main(int argc, char** argv) {
 
   std::printf("qubits  apply_op K=0  apply_op K=n-1  measure K=0  measure K=n-1   (ms, best of runs)\n");
   for (int n = 10; n <= largest; ++n) {
-    Interpreter interp;
+    Interpreter interp(languageKeywords());
     Object result;
     std::string declare = "global (begin (new space q 2) (new integer r) (new system s " + std::to_string(n);
     for (int i = 0; i < n; ++i) declare += " q";
     declare += "))";
-    interp.evaluate(declare, interp.globals, result, false, true);
-    interp.evaluate("global (begin (new matrix h 2 2) (set h (matrix 2 2 QFT)))", interp.globals, result, false, true);
+    interp.evaluateLine(declare, interp.globals, result, ScopeTarget::Own);
+    interp.evaluateLine("global (begin (new matrix h 2 2) (set h (matrix 2 2 QFT)))", interp.globals, result, ScopeTarget::Own);
     interp.globals.addVariable(Object("v", ValueType::Matrix, makePayload(randomState(int32_t{1} << n))));
 
     const int repeats = n <= 16 ? 10 : 3;
     auto run = [&](const std::string& line) {
       return bestMilliseconds(repeats, [&] {
         Object out;
-        interp.evaluate(line, interp.globals, out, false, true);
+        interp.evaluateLine(line, interp.globals, out, ScopeTarget::Own);
       });
     };
     const std::string last = std::to_string(n - 1);

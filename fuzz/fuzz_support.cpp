@@ -1,3 +1,4 @@
+#include "builtins/language.h"
 #include "fuzz_support.h"
 
 #include <signal.h>
@@ -13,8 +14,8 @@
 
 #include "interp/interpreter.h"
 #include "shell/shell.h"
-#include "value/break_flag.h"
-#include "value/console.h"
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
 
 namespace {
 
@@ -99,8 +100,8 @@ void runConfined(std::ostream* out, const std::function<void(Interpreter&, const
   {
     const ScratchDirectory scratch;
     runWithLargeStack([&] {
-      Interpreter interp;
-      interp.fileRoot = scratch.path().string();
+      Interpreter interp(languageKeywords());
+      interp.files.root = scratch.path().string();
       interp.stepLimit = kFuzzStepLimit;
       interp.setInput(nullptr);  // `user.input` sees end of input at once
       std::srand(1);             // findings reproduce

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "extensions/commands.h"
+#include "extensions/extension.h"
 #include "transcript.h"
 
 namespace {
@@ -70,6 +71,6 @@ TEST(ApplyQubits, RefusalsLeaveTheResultAndTheSessionGoesOn) {
                              "apply_qubits (get q.ket.1) (get h) 0", "help apply_qubits"});
   echoes.insert(echoes.end(), {"Error: getMatrix error - type is NULL or not matrix\n" + NUL,
                                "Error: getInteger error - type is NULL or not int\n" + NUL,
-                               columnEcho({kHalf, "-0.707107 + 0i"}), std::string(kApplyQubitsHelp) + NUL});
+                               columnEcho({kHalf, "-0.707107 + 0i"}), std::string(extensionCommands()[4].help) + NUL});
   EXPECT_EQ(transcriptWithExtensions(lines), tx(echoes));
 }

@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include "builtins/language.h"
 #include "interp/interpreter.h"
 #include "shell/shell.h"
 #include "transcript.h"
-#include "value/console.h"
+#include "runtime/console.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ TEST(UserInput, EndOfInputCountsAsAnEmptyLineAndTheSessionEnds) {
   EXPECT_EQ(transcript({"user.input integer"}), tx({"Please enter an integer: \ninteger temp = 0\n\n"}));
   EXPECT_EQ(transcript({"begin 3 (user.input text)"}), tx({"user.input: \ninteger temp = 3\n\n"}));
   // Without any console the prompt is still shown.
-  Interpreter interp;
+  Interpreter interp(languageKeywords());
   std::ostringstream out;
   std::ostream* previous = setConsole(&out);
   Object result;

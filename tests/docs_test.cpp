@@ -4,6 +4,7 @@
 // interpreter prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "builtins/keyword_help.h"
+#include "builtins/language.h"
 #include "extensions/extension.h"
-#include "interp/builtin.h"
 #include "transcript.h"
 
 namespace {
@@ -65,40 +65,37 @@ std::vector<Session> sessions(const std::vector<std::string>& lines) {
   return found;
 }
 
-// The names of the extension commands registered at start-up.
-std::vector<std::string> extensionCommands() {
-  Interpreter interp;
-  registerExtensions(interp);
-  return extensionNames(interp);
+// Every spelling of the keyword rows: the language's, then the extension
+// commands registered at start-up.
+std::vector<std::string> rowSpellings() {
+  std::vector<std::string> words = languageKeywords().spellings();
+  for (const KeywordRow& row : extensionCommands()) words.push_back(row.name);
+  return words;
 }
 
 }  // namespace
 
-TEST(LanguageReference, EveryKeywordOfTheDispatchTableHasAHeading) {
-  std::set<std::string> documented;
-  for (const std::string& line : referenceLines()) {
-    if (line.rfind("#", 0) != 0) continue;
-    for (const std::string& word : codeSpans(line)) documented.insert(word);
-  }
-  for (const BuiltinEntry& entry : builtinTable()) {
-    EXPECT_TRUE(documented.count(entry.keyword)) << "`" << entry.keyword << "` has no heading in docs/language.md";
-  }
-  for (const std::string& name : extensionCommands()) {
-    EXPECT_TRUE(documented.count(name)) << "`" << name << "` has no heading in docs/language.md";
-  }
-}
-
-TEST(LanguageReference, KeywordHeadingsNameOnlyKeywordsAndTheCountIsRight) {
-  std::set<std::string> keywords;
-  for (const BuiltinEntry& entry : builtinTable()) keywords.insert(entry.keyword);
-  for (const std::string& name : extensionCommands()) keywords.insert(name);
+TEST(LanguageReference, KeywordRowsAndHeadingsMatchBothWays) {
+  // Every spelling of every row has a heading, and every keyword heading
+  // names a row: a keyword is added with one row and one heading.
+  std::set<std::string> headed;
   std::string text;
   for (const std::string& line : referenceLines()) {
     text += line + "\n";
+    if (line.rfind("#", 0) != 0) continue;
+    for (const std::string& word : codeSpans(line)) headed.insert(word);
     if (line.rfind("#### ", 0) != 0) continue;
-    for (const std::string& word : codeSpans(line)) EXPECT_TRUE(keywords.count(word)) << line;
+    for (const std::string& word : codeSpans(line)) {
+      const std::vector<std::string> words = rowSpellings();
+      EXPECT_NE(std::find(words.begin(), words.end(), word), words.end()) << line << " names no keyword row";
+    }
   }
-  EXPECT_NE(text.find("the " + std::to_string(builtinTable().size()) + " keywords"), std::string::npos);
+  for (const std::string& word : rowSpellings()) {
+    EXPECT_TRUE(headed.count(word)) << "`" << word << "` has no heading in docs/language.md";
+  }
+  const size_t count = languageKeywords().spellings().size();
+  EXPECT_EQ(count, 77u);
+  EXPECT_NE(text.find("the " + std::to_string(count) + " keywords"), std::string::npos);
 }
 
 TEST(LanguageReference, EverySessionShownPrintsWhatTheInterpreterPrints) {
@@ -114,18 +111,9 @@ TEST(LanguageReference, EverySessionShownPrintsWhatTheInterpreterPrints) {
   }
 }
 
-TEST(LanguageReference, KeywordSynopsesTheCommandLineAndBangHelpAreDocumented) {
-  std::set<std::string> headed;
+TEST(LanguageReference, TheCommandLineAndBangHelpAreDocumented) {
   std::string text;
-  for (const std::string& line : referenceLines()) {
-    text += line + "\n";
-    if (line.rfind("#", 0) == 0) {
-      for (const std::string& word : codeSpans(line)) headed.insert(word);
-    }
-  }
-  for (const KeywordHelp& entry : keywordHelpTable()) {
-    EXPECT_TRUE(headed.count(entry.keyword)) << "`" << entry.keyword << "` has a synopsis but no heading";
-  }
+  for (const std::string& line : referenceLines()) text += line + "\n";
   EXPECT_NE(text.find("### The command line"), std::string::npos);
   for (const char* documented : {"`!help`", "`!help` *word*", "`dovex FILE`", "`dovex -`", "`dovex -e LINE`",
                                  "`-c LINE`", "`--seed N`", "`-q`", "`--version`", "`--help`"}) {

@@ -4,12 +4,13 @@
 
 #include <sstream>
 
+#include "builtins/language.h"
 #include "interp/expression_cache.h"
 #include "interp/interpreter.h"
 #include "interp/stream_console.h"
 #include "shell/shell.h"
 #include "transcript.h"
-#include "value/console.h"
+#include "runtime/console.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ std::string runWithCacheLimit(const std::vector<std::string>& lines, size_t limi
   std::ostream* previous = setConsole(&out);
   {
     StreamConsole console(in, out);
-    Interpreter interp(&console);
+    Interpreter interp(languageKeywords(), &console);
     interp.expressions.setByteLimit(limit);
     runWithLargeStack([&] { runPromptLoop(interp, console); });
   }
@@ -33,7 +34,7 @@ std::string runWithCacheLimit(const std::vector<std::string>& lines, size_t limi
 }  // namespace
 
 TEST(ExpressionCache, StaysWithinItsLimitAndKeepsWhatIsInUse) {
-  ExpressionCache cache(16384);
+  ExpressionCache cache([](std::string_view word) { return languageKeywords().find(word); }, 16384);
   const ParsedRef held = cache.lookup("begin (get x) 7");
   const ParsedRef again = cache.lookup("begin (get x) 7");
   EXPECT_EQ(held.get(), again.get());
@@ -49,7 +50,7 @@ TEST(ExpressionCache, StaysWithinItsLimitAndKeepsWhatIsInUse) {
   // Let go by the cache long ago, still whole for the evaluations using them.
   EXPECT_EQ(held->tokens().token(1), "get x");
   EXPECT_EQ(arg->tokens().token(1), "x");
-  EXPECT_NE(held->builtin(), nullptr);
+  EXPECT_NE(held->keyword(), nullptr);
   // A text too large for a quarter of the cache is used once, never kept.
   const ParsedRef large = cache.lookup("begin " + std::string(8000, '1'));
   EXPECT_NE(large.get(), cache.lookup("begin " + std::string(8000, '1')).get());

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "transcript.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace {
 

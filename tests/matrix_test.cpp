@@ -5,10 +5,11 @@
 #include <cstring>
 #include <sstream>
 
+#include "quantum/reference.h"
 #include "value/complex.h"
 #include "transcript.h"
-#include "value/console.h"
-#include "value/error.h"
+#include "runtime/console.h"
+#include "runtime/script_error.h"
 #include "value/matrix.h"
 
 namespace {
@@ -133,18 +134,18 @@ TEST(Matrix, KroneckerProductLeftFactorMostSignificant) {
   Matrix a = make(2, 1, {{1, 0}, {0, 0}});
   Matrix b = make(2, 1, {{0, 0}, {1, 0}});
   Matrix out;
-  tensorProduct(a, b, out);
+  reference::tensorProduct(a, b, out);
   ASSERT_EQ(out.rows, 4);
   EXPECT_EQ(out(1, 0).re, 1);
   EXPECT_EQ(out(2, 0).re, 0);
   Matrix row = make(1, 3, {{1, 0}, {2, 0}, {3, 0}});
   Matrix square = make(2, 2, {{1, 0}, {0, 0}, {0, 0}, {1, 0}});
-  tensorProduct(square, row, out);
+  reference::tensorProduct(square, row, out);
   EXPECT_EQ(out.rows, 2);
   EXPECT_EQ(out.cols, 6);
   EXPECT_EQ(out(1, 5).re, 3);
   Matrix empty;
-  tensorProduct(empty, row, out);
+  reference::tensorProduct(empty, row, out);
   EXPECT_FALSE(out.hasStorage());
 }
 

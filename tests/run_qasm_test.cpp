@@ -56,7 +56,10 @@ std::string bitText(const Matrix& m) {
     uint64_t re, im;
     std::memcpy(&re, &e.re, sizeof re);
     std::memcpy(&im, &e.im, sizeof im);
-    text += std::to_string(re) + "," + std::to_string(im) + " ";
+    text += std::to_string(re);  // part by part: GCC 12 warns falsely about the temporaries
+    text += ',';
+    text += std::to_string(im);
+    text += ' ';
   }
   return text;
 }
@@ -343,20 +346,35 @@ TEST(RunQasm, MistakesAreReportedWithTheirPlaceAndNothingChanges) {
   EXPECT_EQ(transcriptWithExtensions(lines), tx(echoes));
 }
 
+namespace {
+
+// [first], then "gate NAMEi a { NAME(i-1) a; … }" for i = 1 … [count] - 1,
+// each body calling the gate before it [calls] times.
+std::string nestedGates(const std::string& first, const std::string& name, int count, int calls) {
+  std::string text = kHead + first;
+  for (int i = 1; i < count; ++i) {
+    const std::string previous = name + std::to_string(i - 1);
+    text += "gate ";
+    text += name + std::to_string(i);
+    text += " a {";
+    for (int c = 0; c < calls; ++c) {
+      text += ' ';
+      text += previous;
+      text += " a;";
+    }
+    text += " }\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 TEST(RunQasm, HostileProgramsAreRefusedWithinBounds) {
   // Definitions nested without end, and expansion that doubles at each
-  // level, stop at their bounds rather than exhausting the stack or memory.
-  std::string deep = kHead;
-  for (int i = 0; i < 70; ++i) {
-    deep +=
-        "gate g" + std::to_string(i) + " a { " + (i == 0 ? std::string("x") : "g" + std::to_string(i - 1)) + " a; }\n";
-  }
-  EXPECT_THROW(parse(deep), QasmError);
-  std::string doubling = kHead + "gate d0 a { x a; x a; }\n";
-  for (int i = 1; i < 20; ++i) {
-    doubling +=
-        "gate d" + std::to_string(i) + " a { d" + std::to_string(i - 1) + " a; d" + std::to_string(i - 1) + " a; }\n";
-  }
+  // level, stop at their bounds rather than exhausting the stack, memory or
+  // time.
+  EXPECT_THROW(parse(nestedGates("gate g0 a { x a; }\n", "g", 70, 1)), QasmError);
+  const std::string doubling = nestedGates("gate d0 a { x a; x a; }\n", "d", 20, 2);
   QasmOptions small;
   small.maxOperations = 1000;
   try {
@@ -365,6 +383,9 @@ TEST(RunQasm, HostileProgramsAreRefusedWithinBounds) {
   } catch (const QasmError& e) {
     EXPECT_STREQ(e.what(), "t.qasm:3:13: the program expands to more than 1000 operations");
   }
+  // Empty bodies emit nothing, yet their doubling calls are bounded too.
+  const std::string empty = nestedGates("gate e0 a { barrier a; }\n", "e", 60, 2);
+  EXPECT_THROW(parse(empty + "qreg q[1];\ne59 q[0];\n", small), QasmError);
   std::string chain = "1";
   for (int i = 0; i < 400; ++i) chain += "+1";
   EXPECT_THROW(parse(kHead + "qreg q[1];\nrz(" + chain + ") q[0];\n"), QasmError);

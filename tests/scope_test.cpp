@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "interp/scope.h"
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ int32_t valueOf(const Scope& scope, const std::string& name) {
 TEST(Scope, SnapshotSeesOnlyWhatExistedWhenItWasTaken) {
   Scope globals;
   globals.addVariable(integer("a", 1));
-  Scope line(globals, 0);
+  Scope line = Scope::snapshotOf(globals);
   globals.addVariable(integer("b", 2));
   line.addVariable(integer("c", 3));
   EXPECT_EQ(valueOf(line, "a"), 1);
@@ -34,7 +34,7 @@ TEST(Scope, SnapshotSeesOnlyWhatExistedWhenItWasTaken) {
   EXPECT_EQ(valueOf(line, "c"), 3);
   EXPECT_EQ(valueOf(globals, "c"), -999);
   // A snapshot of a snapshot inherits the same view of the outer scope.
-  Scope inner(line, 0);
+  Scope inner = Scope::snapshotOf(line);
   EXPECT_EQ(valueOf(inner, "a"), 1);
   EXPECT_EQ(valueOf(inner, "b"), -999);
   EXPECT_EQ(valueOf(inner, "c"), 3);
@@ -43,7 +43,7 @@ TEST(Scope, SnapshotSeesOnlyWhatExistedWhenItWasTaken) {
 TEST(Scope, LastMatchWinsForFindEveryMatchIsAssigned) {
   Scope outer;
   outer.addVariable(integer("x", 1));
-  Scope inner(outer, 0);
+  Scope inner = Scope::snapshotOf(outer);
   inner.addVariable(integer("x", 2));
   EXPECT_EQ(valueOf(inner, "x"), 2);
   Object seven;
@@ -74,7 +74,7 @@ TEST(Scope, FoundValueSharesThePayloadAndOutlivesTheEntry) {
 TEST(Scope, DeleteRemovesOwnEntriesAndRefusesInheritedOnes) {
   Scope outer;
   outer.addVariable(integer("x", 1));
-  Scope inner(outer, 0);
+  Scope inner = Scope::snapshotOf(outer);
   inner.addVariable(integer("y", 2));
   inner.addVariable(integer("y", 3));
   EXPECT_THROW(inner.deleteVariable("x"), ScriptError);
@@ -141,7 +141,7 @@ TEST(Scope, IndexedScopesBehaveLikeFullCopiesWithLinearScans) {
       const unsigned op = random() % 100;
       const std::string name = pick();
       if (op < 8 && real.size() < 12) {
-        real.push_back(std::make_unique<Scope>(*real[top], 0));
+        real.push_back(std::unique_ptr<Scope>(new Scope(Scope::snapshotOf(*real[top]))));
         PlainScope copy = plain[top];
         for (auto& e : copy.entries) e.inherited = true;
         plain.push_back(std::move(copy));
@@ -206,7 +206,7 @@ TEST(Scope, UnsharedTemporaryMovesIntoFirstEntryOthersGetCopies) {
   };
   Scope outer;
   outer.addVariable(Object("m", ValueType::Matrix, makePayload(matrixOf(1))));
-  Scope inner(outer, 0);
+  Scope inner = Scope::snapshotOf(outer);
   inner.addVariable(Object("m", ValueType::String, makePayload(std::string("skip"))));
   inner.addVariable(Object("m", ValueType::Matrix, makePayload(matrixOf(2))));
   Object innerView;

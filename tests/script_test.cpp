@@ -6,18 +6,17 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
-#include <memory>
 #include <sstream>
 
-#include "builtins/keyword_help.h"
-#include "interp/builtin.h"
-#include "interp/file_access.h"
+#include "builtins/language.h"
+#include "interp/call.h"
+#include "interp/keyword_table.h"
+#include "runtime/file_access.h"
 #include "interp/interpreter.h"
 #include "shell/shell.h"
 #include "transcript.h"
-#include "value/console.h"
-#include "value/diagnostics.h"
+#include "runtime/console.h"
+#include "runtime/diagnostics.h"
 
 namespace {
 
@@ -35,14 +34,11 @@ std::string runLines(Interpreter& interp, const std::vector<std::string>& lines)
   return out.str();
 }
 
-class GreetCommand : public CommandExtension {
- public:
-  void execute(const TokenList&, Scope&, Object& result, bool, bool, Interpreter&) override {
-    result.setString("hello");
-  }
-  void printHelp() override { console() << "greet: says hello\n"; }
-  std::string commandName() override { return "greet"; }
-};
+// An extension command registered as the system's are: a row and a function.
+void greet(Call& call) { call.result.setString("hello"); }
+constexpr KeywordRow kGreet = {.name = "greet", .aliases = "", .run = greet, .args = {0, 1, "x"},
+                               .group = "extension commands", .usage = "greet", .summary = "Says hello.",
+                               .example = "greet 1", .printed = "", .help = "greet: says hello\n"};
 
 }  // namespace
 
@@ -138,17 +134,17 @@ TEST(FileAccess, ConfinementAdmitsOnlyPathsResolvingInsideTheRoot) {
   fs::create_directory("root");
   fs::create_directory("root/sub");
   fs::create_symlink("/etc", "root/out");
-  Interpreter interp;
-  EXPECT_TRUE(mayOpenPath(interp, "/etc/hostname"));
-  EXPECT_FALSE(mayOpenPath(interp, std::string("a\0b", 3)));
-  interp.fileRoot = dir.path() + "/root/";
-  EXPECT_TRUE(mayOpenPath(interp, "root/new.txt"));
-  EXPECT_TRUE(mayOpenPath(interp, "root/sub/../x.txt"));
-  EXPECT_TRUE(mayOpenPath(interp, dir.path() + "/root"));
-  EXPECT_FALSE(mayOpenPath(interp, "root/../x.txt"));
-  EXPECT_FALSE(mayOpenPath(interp, "rootless.txt"));
-  EXPECT_FALSE(mayOpenPath(interp, "root/out/hostname"));
-  EXPECT_FALSE(mayOpenPath(interp, "/etc/hostname"));
+  Interpreter interp(languageKeywords());
+  EXPECT_TRUE(interp.files.mayOpen("/etc/hostname"));
+  EXPECT_FALSE(interp.files.mayOpen(std::string("a\0b", 3)));
+  interp.files.root = dir.path() + "/root/";
+  EXPECT_TRUE(interp.files.mayOpen("root/new.txt"));
+  EXPECT_TRUE(interp.files.mayOpen("root/sub/../x.txt"));
+  EXPECT_TRUE(interp.files.mayOpen(dir.path() + "/root"));
+  EXPECT_FALSE(interp.files.mayOpen("root/../x.txt"));
+  EXPECT_FALSE(interp.files.mayOpen("rootless.txt"));
+  EXPECT_FALSE(interp.files.mayOpen("root/out/hostname"));
+  EXPECT_FALSE(interp.files.mayOpen("/etc/hostname"));
 }
 
 TEST(FileAccess, ConfinedInterpreterReportsPathsOutsideAsUnopenable) {
@@ -156,8 +152,8 @@ TEST(FileAccess, ConfinedInterpreterReportsPathsOutsideAsUnopenable) {
   std::filesystem::create_directory("box");
   dir.write("outside.txt", "print 1");
   dir.write("box/inside.txt", "print 2");
-  Interpreter interp;
-  interp.fileRoot = "box";
+  Interpreter interp(languageKeywords());
+  interp.files.root = "box";
   EXPECT_EQ(runLines(interp, {"file outside.txt", "file box/inside.txt", "new_file x.txt", "print_file x.txt 1",
                               "new_file box/x.txt"}),
             "Cannot open file 'outside.txt'\n" + NUL + "integer temp = 2\n" + NUL +
@@ -172,43 +168,31 @@ TEST(Help, EmptyRegistryPrintsNothingAndTheArgumentMustBeAString) {
 }
 
 TEST(Help, RegisteredExtensionAnswersHelpAndItsKeyword) {
-  Interpreter interp;
-  interp.extensions.push_back(nullptr);
-  interp.extensions.push_back(std::make_unique<GreetCommand>());
+  Interpreter interp(languageKeywords());
+  interp.registerExtension(kGreet);
   EXPECT_EQ(runLines(interp, {"help greet", "help Greet", "greet 1"}),
             "greet: says hello\n" + NUL + NUL + "string temp = hello\n\n");
 }
 
-TEST(Help, EveryKeywordHasOneSynopsisInAGroupAndItsExamplePrintsWhatItShows) {
-  std::map<std::string, int> described;
-  for (const KeywordHelp& entry : keywordHelpTable()) {
+TEST(Help, EveryKeywordRowHasAGroupAndItsExamplePrintsWhatItShows) {
+  for (const KeywordRow* row : languageKeywords().rows()) {
     EXPECT_NE(std::find_if(keywordGroups().begin(), keywordGroups().end(),
-                           [&](const char* g) { return std::string(g) == entry.group; }),
+                           [&](const char* g) { return std::string(g) == row->group; }),
               keywordGroups().end())
-        << entry.keyword;
-    ++described[entry.keyword];
-    std::istringstream aliases(entry.aliases);
-    for (std::string alias; aliases >> alias;) ++described[alias];
-  }
-  EXPECT_EQ(described.size(), builtinTable().size());
-  for (const BuiltinEntry& keyword : builtinTable()) EXPECT_EQ(described[keyword.keyword], 1) << keyword.keyword;
-
-  for (const KeywordHelp& entry : keywordHelpTable()) {
+        << row->name;
     ScratchDir dir;
     std::filesystem::create_directory_symlink(std::string(DOVEX_SOURCE_DIR) + "/examples", dir.path() + "/examples");
-    EXPECT_EQ(transcript({entry.example}).substr(0, P.size() + std::string(entry.printed).size()),
-              P + entry.printed)
-        << entry.keyword;
+    EXPECT_EQ(transcript({row->example}).substr(0, P.size() + std::string(row->printed).size()), P + row->printed)
+        << row->name;
   }
 }
 
 TEST(Help, BangHelpListsKeywordsAndExtensionsAndDescribesEither) {
-  Interpreter interp;
-  interp.extensions.push_back(nullptr);
-  interp.extensions.push_back(std::make_unique<GreetCommand>());
+  Interpreter interp(languageKeywords());
+  interp.registerExtension(kGreet);
   const std::string index = runLines(interp, {"!help"});
-  for (const BuiltinEntry& keyword : builtinTable()) {
-    EXPECT_NE(index.find(" " + std::string(keyword.keyword)), std::string::npos) << keyword.keyword;
+  for (const std::string& word : languageKeywords().spellings()) {
+    EXPECT_NE(index.find(" " + word), std::string::npos) << word;
   }
   EXPECT_NE(index.find("Extension commands: greet\n"), std::string::npos) << index;
   EXPECT_EQ(runLines(interp, {"!help  greet"}), "greet: says hello\n\n\n");

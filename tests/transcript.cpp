@@ -1,3 +1,4 @@
+#include "builtins/language.h"
 #include "transcript.h"
 
 #include <unistd.h>
@@ -11,8 +12,8 @@
 #include "interp/interpreter.h"
 #include "interp/stream_console.h"
 #include "shell/shell.h"
-#include "value/console.h"
-#include "value/error.h"
+#include "runtime/console.h"
+#include "runtime/script_error.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ std::string runTranscript(const std::vector<std::string>& lines, unsigned seed, 
   std::srand(seed);
   {
     StreamConsole console(in, out);
-    Interpreter interp(&console);
+    Interpreter interp(languageKeywords(), &console);
     if (withExtensions) registerExtensions(interp);
     runWithLargeStack([&] { runPromptLoop(interp, console); });
   }

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "transcript.h"
-#include "value/console.h"
-#include "value/error.h"
+#include "runtime/console.h"
+#include "runtime/script_error.h"
 #include "value/object.h"
 #include "value/printer.h"
 

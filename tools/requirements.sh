@@ -26,6 +26,18 @@ fi
 have_program tmux || missing+=(tmux)
 have_program python3 || missing+=(python3)
 have_program rsvg-convert || missing+=(librsvg2-bin)
+# The notebook kernel, its example notebooks and the .npy tests run on
+# Debian's own Python, whatever python3 comes first on PATH.
+debian_python=/usr/bin/python3
+has_module() { [ -x "$debian_python" ] && "$debian_python" -c "import $1" >/dev/null 2>&1; }
+has_module numpy || missing+=(python3-numpy)
+has_module ipykernel || missing+=(python3-ipykernel)
+has_module jupyter_client || missing+=(python3-jupyter-client)
+has_module nbconvert || missing+=(jupyter-nbconvert)
+has_module notebook || missing+=(jupyter-notebook)
+has_module selenium || missing+=(python3-selenium)
+have_program chromium || missing+=(chromium)
+have_program chromedriver || missing+=(chromium-driver)
 if [ "${2:-}" = fuzz ]; then
   fuzz_probe='extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }'
   if ! have_program clang++; then

@@ -2,7 +2,8 @@
 // either (so both operands' side effects always happen), then dispatches on
 // the pair of type names. Nothing converts implicitly: apart from the few
 // mixed pairs listed per operator, both operands must have the same type.
-#include "builtins/arithmetic.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
 
 #include <cstdint>
 
@@ -13,8 +14,8 @@ namespace {
 
 // The two operands of a binary operator, evaluated first then second.
 struct Operands {
-  ArgValue first;
-  ArgValue second;
+  Arg first;
+  Arg second;
   const Object& a;
   const Object& b;
   explicit Operands(const Call& call) : first(call, 1), second(call, 2), a(*first), b(*second) {}
@@ -44,7 +45,7 @@ void setScaledCopy(Call& call, Complex s, const Matrix& m) {
 
 }  // namespace
 
-void builtinAdd(Call& call) {
+static void builtinAdd(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     // The only mismatch that shows its operands, both on one line.
@@ -84,7 +85,7 @@ void builtinAdd(Call& call) {
   }
 }
 
-void builtinSubtract(Call& call) {
+static void builtinSubtract(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     typesDontMatch(call);
@@ -118,7 +119,7 @@ void builtinSubtract(Call& call) {
   }
 }
 
-void builtinMult(Call& call) {
+static void builtinMult(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     if (x.a.is(ValueType::Complex) && x.b.is(ValueType::Matrix)) {
@@ -152,10 +153,7 @@ void builtinMult(Call& call) {
         return;
       }
       // A tall ket times a wide bra can ask for far more than memory holds.
-      if (!fitsElementBudget(p.rows, q.cols)) {
-        call.syntaxError("; size too large");
-        return;
-      }
+      if (!call.fitsElementBudget(p.rows, q.cols)) return;
       setNewMatrix(call, [&](Matrix& out) { multiply(p, q, out); });
       return;
     }
@@ -164,7 +162,7 @@ void builtinMult(Call& call) {
   }
 }
 
-void builtinDiv(Call& call) {
+static void builtinDiv(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     typesDontMatch(call);
@@ -184,7 +182,7 @@ void builtinDiv(Call& call) {
   // quotient nobody defined: silently nothing.
 }
 
-void builtinDivD(Call& call) {
+static void builtinDivD(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     if (x.a.is(ValueType::Double) && x.b.is(ValueType::Integer)) {
@@ -203,7 +201,7 @@ void builtinDivD(Call& call) {
   }
 }
 
-void builtinMod(Call& call) {
+static void builtinMod(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     typesDontMatch(call);
@@ -221,7 +219,7 @@ void builtinMod(Call& call) {
   call.result.setInteger(static_cast<int32_t>(r));
 }
 
-void builtinAnd(Call& call) {
+static void builtinAnd(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     typesDontMatch(call);
@@ -233,3 +231,44 @@ void builtinAnd(Call& call) {
   }
   call.result.setInteger(x.a.getInteger() & x.b.getInteger());
 }
+
+// The arithmetic keywords, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "add", .aliases = "+", .run = builtinAdd, .args = {2, 2, "xx"},
+     .group = "arithmetic", .usage = "add A B",
+     .summary = "A + B for two integers (wrapping), doubles, complex numbers or matrices of one shape; the result has their type.",
+     .example = "add 2 3",
+     .printed = "integer temp = 5\n"},
+    {.name = "subtract", .aliases = "-", .run = builtinSubtract, .args = {2, 2, "xx"},
+     .group = "arithmetic", .usage = "subtract A B",
+     .summary = "A - B, with the types of add.",
+     .example = "subtract 5 7",
+     .printed = "integer temp = -2\n"},
+    {.name = "mult", .aliases = "*", .run = builtinMult, .args = {2, 2, "xx"},
+     .group = "arithmetic", .usage = "mult A B",
+     .summary = "A times B: two integers, doubles or complex numbers; the matrix product of two matrices; a double or complex A scales a matrix B.",
+     .example = "mult 2.5 4",
+     .printed = "double temp = 10\n"},
+    {.name = "div", .aliases = "/", .run = builtinDiv, .args = {2, 2, "xx"},
+     .group = "arithmetic", .usage = "div A B",
+     .summary = "A / B in the operands' own type: integers truncate toward zero, doubles follow floating point.",
+     .example = "div -7 2",
+     .printed = "integer temp = -3\n"},
+    {.name = "div_d", .aliases = "", .run = builtinDivD, .args = {2, 2, "xx"},
+     .group = "arithmetic", .usage = "div_d A B",
+     .summary = "A / B as a double, for two integers or a double and an integer; div_d n 1 turns an integer into a double.",
+     .example = "div_d 7 2",
+     .printed = "double temp = 3.5\n"},
+    {.name = "mod", .aliases = "", .run = builtinMod, .args = {2, 2, "ii"},
+     .group = "arithmetic", .usage = "mod A B",
+     .summary = "A mod B for two integers; for a positive B the result lies in 0 ... B-1.",
+     .example = "mod -7 3",
+     .printed = "integer temp = 2\n"},
+    {.name = "and", .aliases = "", .run = builtinAnd, .args = {2, 2, "ii"},
+     .group = "arithmetic", .usage = "and A B",
+     .summary = "The bitwise and of two integers (the conjunction of two comparisons).",
+     .example = "and 6 3",
+     .printed = "integer temp = 2\n"},
+};
+
+KeywordRows arithmeticKeywords() { return kRows; }

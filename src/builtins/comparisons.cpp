@@ -4,14 +4,15 @@
 // -0 equals 0.
 #include <functional>
 
-#include "builtins/builtins.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
 
 namespace {
 
 template <typename Relation>
 void compare(Call& call, Relation holds) {
-  const ArgValue first(call, 1);
-  const ArgValue second(call, 2);
+  const Arg first = call.argument(1);
+  const Arg second = call.argument(2);
   const Object& a = *first;
   const Object& b = *second;
   if (a.type != b.type) {
@@ -29,9 +30,45 @@ void compare(Call& call, Relation holds) {
 
 }  // namespace
 
-void builtinLess(Call& call) { compare(call, std::less<>{}); }
-void builtinLessEqual(Call& call) { compare(call, std::less_equal<>{}); }
-void builtinGreater(Call& call) { compare(call, std::greater<>{}); }
-void builtinGreaterEqual(Call& call) { compare(call, std::greater_equal<>{}); }
-void builtinNotEqual(Call& call) { compare(call, std::not_equal_to<>{}); }
-void builtinEqual(Call& call) { compare(call, std::equal_to<>{}); }
+static void builtinLess(Call& call) { compare(call, std::less<>{}); }
+static void builtinLessEqual(Call& call) { compare(call, std::less_equal<>{}); }
+static void builtinGreater(Call& call) { compare(call, std::greater<>{}); }
+static void builtinGreaterEqual(Call& call) { compare(call, std::greater_equal<>{}); }
+static void builtinNotEqual(Call& call) { compare(call, std::not_equal_to<>{}); }
+static void builtinEqual(Call& call) { compare(call, std::equal_to<>{}); }
+
+// The comparisons, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "comp.less", .aliases = "comp.lt <", .run = builtinLess, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.less A B",
+     .summary = "1 when A < B, else 0, for two integers or two doubles.",
+     .example = "< 1 2",
+     .printed = "integer temp = 1\n"},
+    {.name = "comp.lte", .aliases = "", .run = builtinLessEqual, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.lte A B",
+     .summary = "1 when A <= B, else 0, for two integers or two doubles.",
+     .example = "comp.lte 1 1",
+     .printed = "integer temp = 1\n"},
+    {.name = "comp.gt", .aliases = ">", .run = builtinGreater, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.gt A B",
+     .summary = "1 when A > B, else 0, for two integers or two doubles.",
+     .example = "> 3 2",
+     .printed = "integer temp = 1\n"},
+    {.name = "comp.gte", .aliases = "", .run = builtinGreaterEqual, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.gte A B",
+     .summary = "1 when A >= B, else 0, for two integers or two doubles.",
+     .example = "comp.gte 1 2",
+     .printed = "integer temp = 0\n"},
+    {.name = "comp.ne", .aliases = "!=", .run = builtinNotEqual, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.ne A B",
+     .summary = "1 when A differs from B, else 0, for two integers or two doubles (a line cannot start with !=).",
+     .example = "comp.ne 1.0 1.0",
+     .printed = "integer temp = 0\n"},
+    {.name = "comp.eq", .aliases = "==", .run = builtinEqual, .args = {2, 2, "xx"},
+     .group = "comparisons", .usage = "comp.eq A B",
+     .summary = "1 when A equals B, else 0, for two integers or two doubles.",
+     .example = "== 2 2",
+     .printed = "integer temp = 1\n"},
+};
+
+KeywordRows comparisonKeywords() { return kRows; }

@@ -3,8 +3,9 @@
 #include <ostream>
 #include <streambuf>
 
-#include "builtins/builtins.h"
-#include "interp/file_access.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
+#include "runtime/file_access.h"
 #include "value/number_text.h"
 #include "value/printer.h"
 
@@ -54,37 +55,23 @@ class ResultRow : public std::streambuf {
   bool ok_ = true;
 };
 
-void reportCannotWrite(const std::string& name) { diagnostic() << "Cannot write file '" << name << "'\n"; }
-
 }  // namespace
 
-FileDescriptor openResultFile(const Call& call, const std::string& name, FileUse use) {
-  FileDescriptor file;
-  if (mayOpenPath(call.interp, name)) file = openFileWithoutWaiting(name, use);
-  if (!file.isOpen()) reportCannotOpen(name);
-  return file;
-}
-
-void writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
-  // A full disk would otherwise lose the text without a word.
-  if (!writeAll(file.get(), text.data(), text.size())) reportCannotWrite(name);
-}
-
-void builtinPrint(Call& call) {
-  const Object value = call.arg(1);
-  printValue(value, call.out(), true, false);
+static void builtinPrint(Call& call) {
+  const Arg value = call.argument(1);
+  printValue(*value, call.out(), true, false);
   call.out() << "\n";
 }
 
-void builtinPrintNewLine(Call& call) { call.out() << "\n"; }
+static void builtinPrintNewLine(Call& call) { call.out() << "\n"; }
 
-void builtinPrintOneLine(Call& call) {
-  const Object value = call.arg(1);
-  printValue(value, call.out(), false, false);
+static void builtinPrintOneLine(Call& call) {
+  const Arg value = call.argument(1);
+  printValue(*value, call.out(), false, false);
 }
 
-void builtinUserInput(Call& call) {
-  const std::string kind = call.arg(1).getString();
+static void builtinUserInput(Call& call) {
+  const std::string kind = call.argument(1)->getString();
   const bool wantsInteger = kind == "integer";
   const std::string prompt = wantsInteger ? "Please enter an integer: " : "user.input: ";
   // The console shows the prompt itself, so a line editor can redraw it.
@@ -101,22 +88,22 @@ void builtinUserInput(Call& call) {
   if (wantsInteger) call.result.setInteger(textToInteger(text));
 }
 
-void builtinNewFile(Call& call) {
-  const std::string name = call.arg(1).getString();
-  openResultFile(call, name, FileUse::WriteTruncate);
+static void builtinNewFile(Call& call) {
+  const std::string name = call.argument(1)->getString();
+  call.interp.files.openResultFile(name, FileUse::WriteTruncate);
 }
 
-void builtinPrintFile(Call& call) {
-  const std::string name = call.arg(1).getString();
-  const FileDescriptor file = openResultFile(call, name, FileUse::WriteAppend);
+static void builtinPrintFile(Call& call) {
+  const std::string name = call.argument(1)->getString();
+  const FileDescriptor file = call.interp.files.openResultFile(name, FileUse::WriteAppend);
   if (!file.isOpen()) return;
   ResultRow row(file.get());
   std::ostream text(&row);
   text.exceptions(std::ios::badbit);  // running out of memory is reported, not swallowed
   try {
     for (size_t i = 2; i < call.tokenCount(); ++i) {
-      const Object value = call.arg(i);
-      printValue(value, text, false, true);
+      const Arg value = call.argument(i);
+      printValue(*value, text, false, true);
       text << ',';
     }
   } catch (...) {
@@ -128,3 +115,39 @@ void builtinPrintFile(Call& call) {
   text << '\n';
   if (!row.finish()) reportCannotWrite(name);
 }
+
+// Console output, user input and result files, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "print", .aliases = "", .run = builtinPrint, .args = {1, 1, "x"},
+     .group = "console and files", .usage = "print X",
+     .summary = "Prints X with its type and name, as the echo does. Gives no value.",
+     .example = "print (div_d 1 3)",
+     .printed = "double temp = 0.333333\nNULL\n"},
+    {.name = "print_one_line", .aliases = "", .run = builtinPrintOneLine, .args = {1, 1, "x"},
+     .group = "console and files", .usage = "print_one_line X",
+     .summary = "Prints the value of X alone, without a line break. Gives no value.",
+     .example = "begin (print_one_line 5) (print_one_line 6) (print_new_line 0)",
+     .printed = "56\nNULL\n"},
+    {.name = "print_new_line", .aliases = "", .run = builtinPrintNewLine, .args = {0, 1, "-"},
+     .group = "console and files", .usage = "print_new_line X",
+     .summary = "Prints a line break; the argument is ignored. Gives no value.",
+     .example = "print_new_line 0",
+     .printed = "\nNULL\n"},
+    {.name = "user.input", .aliases = "", .run = builtinUserInput, .args = {1, 1, "s"},
+     .group = "console and files", .usage = "user.input KIND",
+     .summary = "Reads a line from the console: with KIND integer gives the integer it starts with; any other KIND waits for Enter and gives no value.",
+     .example = "user.input integer",
+     .printed = "Please enter an integer: \n"},
+    {.name = "new_file", .aliases = "", .run = builtinNewFile, .args = {1, 1, "s"},
+     .group = "console and files", .usage = "new_file NAME",
+     .summary = "Creates the file NAME empty, or empties it. Gives no value.",
+     .example = "new_file table.csv",
+     .printed = "NULL\n"},
+    {.name = "print_file", .aliases = "", .run = builtinPrintFile, .args = {1, kAnyCount, "sx"},
+     .group = "console and files", .usage = "print_file NAME V1 V2 ...",
+     .summary = "Appends one line to the file NAME: each value followed by a comma. Gives no value.",
+     .example = "print_file table.csv 1 2.5",
+     .printed = "NULL\n"},
+};
+
+KeywordRows consoleKeywords() { return kRows; }

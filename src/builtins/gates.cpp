@@ -4,9 +4,11 @@
 #include <string>
 #include <utility>
 
-#include "builtins/quantum_keywords.h"
-#include "value/break_flag.h"
-#include "value/error.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
+#include "quantum/qubit_bits.h"
+#include "runtime/break_flag.h"
+#include "runtime/script_error.h"
 
 namespace {
 
@@ -17,12 +19,6 @@ constexpr double kTwoPi = 6.283185307179586;
 void gateError(const Call& call, const char* reason) {
   call.report() << "Syntax Error '" << call.text << "'; " << reason << "\n";
 }
-
-// The bit a qubit index stands for: a negative index weighs like bit 0.
-int32_t qubitBit(int32_t index) { return index < 0 ? 0 : index; }
-
-// Whether [bit] is set in the basis number [k]; bits from 31 on never are.
-bool bitSet(int64_t k, int32_t bit) { return bit < 31 && ((k >> bit) & 1) != 0; }
 
 void fillFourier(Matrix& m) {
   const Complex omega = complexFromAngle(kTwoPi / m.rows);
@@ -95,9 +91,9 @@ bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
   } else if (word == "zero") {
     m.setZero();
   } else if (word == "u_random") {
-    const Object angles = call.arg(4);
-    const Object phases = call.arg(5);
-    const Object cross = call.arg(6);
+    const Arg angles = call.argument(4);
+    const Arg phases = call.argument(5);
+    const Arg cross = call.argument(6);
     m.setIdentity();
     if (m.rows != m.cols) {
       call.syntaxError("; u_random needs a square matrix");
@@ -106,12 +102,9 @@ bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
 #ifdef DOVEX_FUZZING
     // The fill takes time growing with the fifth power of the side: correct
     // but slow, so a fuzzing build keeps it small.
-    if (m.rows > 24) {
-      call.syntaxError("; size too large");
-      return true;
-    }
+    if (!call.sizeFits(m.rows <= 24)) return true;
 #endif
-    fillRotations(call, m, angles, phases, cross);
+    fillRotations(call, m, *angles, *phases, *cross);
   } else if (word == "UFT" || word == "QFT") {
     fillFourier(m);
   } else {
@@ -122,10 +115,10 @@ bool applyFillWord(Call& call, const std::string& word, Matrix& m) {
 
 }  // namespace
 
-void builtinGate(Call& call) {
-  const Object nameValue = call.arg(1);
-  const Object qubitsValue = call.arg(2);
-  const int32_t n = qubitsValue.getInteger();
+static void builtinGate(Call& call) {
+  const Arg nameValue = call.argument(1);
+  const Arg qubitsValue = call.argument(2);
+  const int32_t n = qubitsValue->getInteger();
   if (n <= 0) {
     gateError(call, "dimSize <= 0");
     return;
@@ -141,12 +134,12 @@ void builtinGate(Call& call) {
   zero.setSize(side, side);
   // The result holds the matrix from here on, whatever happens next.
   Matrix& m = call.result.setMatrix(std::move(zero));
-  if (nameValue.getString() != "cnot") return;
+  if (nameValue->getString() != "cnot") return;
 
-  const Object controlValue = call.arg(3);
-  const Object targetValue = call.arg(4);
-  const int32_t control = qubitBit(controlValue.getInteger());
-  const int32_t target = qubitBit(targetValue.getInteger());
+  const Arg controlValue = call.argument(3);
+  const Arg targetValue = call.argument(4);
+  const int32_t control = qubitBit(controlValue->getInteger());
+  const int32_t target = qubitBit(targetValue->getInteger());
   if (control == target) {
     gateError(call, "action = control");
     return;
@@ -155,24 +148,21 @@ void builtinGate(Call& call) {
   for (int64_t k = 0; k < size; ++k) {
     poll.throwAfter(1);
     int64_t r = k;
-    if (bitSet(k, control)) {
+    if (rowHasBit(static_cast<uint64_t>(k), control)) {
       // Flipping a target bit beyond the register moves the image out of it.
       if (target >= 31) continue;
-      r = bitSet(k, target) ? k - (int64_t{1} << target) : k + (int64_t{1} << target);
+      r = rowHasBit(static_cast<uint64_t>(k), target) ? k - (int64_t{1} << target) : k + (int64_t{1} << target);
     }
     if (r >= 0 && r < size) m.setElement(static_cast<int32_t>(r), static_cast<int32_t>(k), Complex{1.0, 0.0});
   }
 }
 
-void builtinMatrix(Call& call) {
-  const Object rowsValue = call.arg(1);
-  const Object colsValue = call.arg(2);
-  const int32_t rows = rowsValue.getInteger();
-  const int32_t cols = colsValue.getInteger();
-  if (!fitsElementBudget(rows, cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+static void builtinMatrix(Call& call) {
+  const Arg rowsValue = call.argument(1);
+  const Arg colsValue = call.argument(2);
+  const int32_t rows = rowsValue->getInteger();
+  const int32_t cols = colsValue->getInteger();
+  if (!call.fitsElementBudget(rows, cols)) return;
   // The result holds the matrix before any element is read: an element error
   // leaves the entries stored so far in place.
   Matrix& m = call.result.setMatrix(rows, cols);
@@ -181,11 +171,11 @@ void builtinMatrix(Call& call) {
   size_t tokenIndex = 3;
   for (int32_t i = 0; i < rows; ++i) {
     for (int32_t j = 0; j < cols; ++j) {
-      const Object element = call.arg(tokenIndex);
-      if (i == 0 && j == 0 && element.is(ValueType::String) && applyFillWord(call, element.getString(), m)) return;
+      const Arg element = call.argument(tokenIndex);
+      if (i == 0 && j == 0 && element->is(ValueType::String) && applyFillWord(call, element->getString(), m)) return;
       Complex value;
       try {
-        value = element.getComplex();
+        value = element->getComplex();
       } catch (const ScriptError& e) {
         call.report() << e.what() << "\n";
         return;
@@ -195,3 +185,19 @@ void builtinMatrix(Call& call) {
     }
   }
 }
+
+// Gates and the matrix constructor, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "gate", .aliases = "", .run = builtinGate, .args = {2, 4, "siii"},
+     .group = "quantum", .usage = "gate cnot N C T",
+     .summary = "The 2^N x 2^N controlled NOT with control qubit C and target qubit T (qubit j is bit j of the basis number).",
+     .example = "gate cnot 2 1 0",
+     .printed = "matrix temp = \n1 + 0i\t0 + 0i\t0 + 0i\t0 + 0i\t\n0 + 0i\t1 + 0i\t0 + 0i\t0 + 0i\t\n0 + 0i\t0 + 0i\t0 + 0i\t1 + 0i\t\n0 + 0i\t0 + 0i\t1 + 0i\t0 + 0i\t\n"},
+    {.name = "matrix", .aliases = "", .run = builtinMatrix, .args = {2, kAnyCount, "iix"},
+     .group = "quantum", .usage = "matrix R C E00 E01 ...",
+     .summary = "An R x C matrix from R*C complex elements row by row, or from one fill word: ident, zero, QFT (the Hadamard gate for 2 x 2), UFT, u_random A P X.",
+     .example = "matrix 2 2 ident",
+     .printed = "matrix temp = \n1 + 0i\t0 + 0i\t\n0 + 0i\t1 + 0i\t\n"},
+};
+
+KeywordRows gateKeywords() { return kRows; }

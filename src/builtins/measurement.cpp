@@ -6,10 +6,13 @@
 #include <utility>
 
 #include "quantum/kernels.h"
+#include "quantum/qubit_bits.h"
 #include "quantum/qubit_kernels.h"
-#include "builtins/quantum_keywords.h"
-#include "value/break_flag.h"
-#include "value/error.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
+#include "runtime/break_flag.h"
+#include "runtime/random_draws.h"
+#include "runtime/script_error.h"
 #include "value/printer.h"
 
 namespace {
@@ -30,17 +33,9 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
     call.syntaxError("; index out of bounds.");
     throw ScriptError("Syntax Error.");
   }
-  for (int32_t d : state.dims) {
-    if (d <= 0) {
-      call.syntaxError("; subsystem dimension <= 0");
-      return false;
-    }
-  }
+  if (!call.dimensionsPositive(state.dims)) return false;
   const int64_t states = kernels::dimensionProduct(state.dims, 0, state.dims.size());
-  if (states > kMaxMatrixElements) {
-    call.syntaxError("; size too large");
-    return false;
-  }
+  if (!call.sizeFits(states <= kMaxMatrixElements)) return false;
   if (state.v.count != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
@@ -54,9 +49,9 @@ std::vector<double> probabilities(const SubsystemState& state) {
 }
 
 // The state collapsed onto [outcome]; a break ends the line.
-Matrix collapse(const SubsystemState& state, int32_t outcome, double pSq) {
+Matrix collapse(const SubsystemState& state, int32_t outcome, double rootProbability) {
   Matrix collapsed;
-  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, pSq, collapsed);
+  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, rootProbability, collapsed);
   throwIfBreak();
   return collapsed;
 }
@@ -74,6 +69,9 @@ OutcomeTable outcomeTable(const std::vector<double>& p, std::ostream* trace) {
   double running = 0.0;
   for (size_t o = 0; o < p.size(); ++o) {
     const double pct = p[o] * 100.0;
+    // The probability renormalised by is the percentage divided back, not
+    // p itself: the round trip through 100 can change its last bit, and the
+    // collapsed state's digits follow the language's rounding.
     table.prob.push_back(pct / 100.0);
     if (pct == 0.0) {
       table.cum.push_back(-1.0);
@@ -104,7 +102,7 @@ int32_t chooseOutcome(const OutcomeTable& table, double draw) {
 class MeasurementArgs {
  public:
   MeasurementArgs(const Call& call, size_t count) {
-    for (size_t i = 1; i <= count; ++i) values_.push_back(call.arg(i));
+    for (size_t i = 1; i <= count; ++i) values_.push_back(call.argument(i).take());
   }
   // V, S and K read in that order (their getters' errors end the line).
   SubsystemState state() const { return {values_[0].getMatrix(), values_[1].getSystem(), values_[2].getInteger()}; }
@@ -123,34 +121,26 @@ void storeInteger(Call& call, const std::string& name, int32_t value) {
 
 }  // namespace
 
-void builtinMeasureQbit(Call& call) {
-  const Object stateValue = call.arg(1);
-  if (!stateValue.is(ValueType::Matrix)) {
-    call.syntaxError("; type not matrix.");
-    return;
-  }
-  const Object qubitValue = call.arg(2);
-  if (!qubitValue.is(ValueType::Integer)) {
-    call.syntaxError("; type not integer.");
-    return;
-  }
-  const Object nameValue = call.arg(3);
-  const Matrix& v = stateValue.getMatrix();
-  const int32_t q = qubitValue.getInteger();
-  // Qubit q is bit q of the row number; a negative q weighs like bit 0, and
-  // from bit 31 on no row number has the bit set.
-  const int32_t bit = q < 0 ? 0 : q;
+static void builtinMeasureQbit(Call& call) {
+  const Arg stateValue = call.argument(1);
+  if (!call.hasType(*stateValue, ValueType::Matrix, "type not matrix.")) return;
+  const Arg qubitValue = call.argument(2);
+  if (!call.hasType(*qubitValue, ValueType::Integer, "type not integer.")) return;
+  const Arg nameValue = call.argument(3);
+  const Matrix& v = stateValue->getMatrix();
+  const int32_t q = qubitValue->getInteger();
+  const int32_t bit = qubitBit(q);
 
   const double p0 = kernels::qubitZeroProbability(v, bit);
   throwIfBreak();
-  const double draw = (std::rand() % 10000) / 10000.0;
+  const double draw = drawOnGrid();
   Matrix collapsed;
   if (!v.hasStorage()) assignMatrix(collapsed, v);  // throws the copy's error
   // Columns after the first are copied as they are; the first is written below.
   collapsed.setSizeForOverwrite(v.rows, v.cols);
   std::copy(v.data.begin() + v.rows, v.data.end(), collapsed.data.begin() + v.rows);
   const int32_t outcome = draw < p0 ? 0 : 1;
-  storeInteger(call, nameValue.getString(), outcome);
+  storeInteger(call, nameValue->getString(), outcome);
 
   // Renormalising by 1 - p0 takes the state's total probability to be 1.
   const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
@@ -159,32 +149,32 @@ void builtinMeasureQbit(Call& call) {
   call.result.setMatrix(std::move(collapsed));
 }
 
-void builtinMeasure(Call& call) {
+static void builtinMeasure(Call& call) {
   const MeasurementArgs args(call, 4);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
   const OutcomeTable table = outcomeTable(probabilities(state), nullptr);
-  const double draw = (std::rand() % 10000) / 10000.0 * 100.0;
+  const double draw = drawPercentOnGrid();
   const int32_t outcome = chooseOutcome(table, draw);
   storeInteger(call, args[4].getString(), outcome);
   call.result.setMatrix(collapse(state, outcome, std::sqrt(table.prob[static_cast<size_t>(outcome)])));
 }
 
-void builtinPartialMeasure(Call& call) {
+static void builtinPartialMeasure(Call& call) {
   // Two trailing arguments are evaluated for their effects only.
   const MeasurementArgs args(call, 5);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
   const OutcomeTable table = outcomeTable(probabilities(state), &call.out());
-  const double draw = std::rand() % 100;
+  const double draw = drawWholePercent();
   const int32_t outcome = chooseOutcome(table, draw);
-  const double pSq = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
+  const double rootProbability = std::sqrt(table.prob[static_cast<size_t>(outcome)]);
   call.out() << "result = " << outcome << "\n";
-  call.out() << "pSq = " << formatDouble(pSq) << "\n";
-  call.result.setMatrix(collapse(state, outcome, pSq));
+  call.out() << "pSq = " << formatDouble(rootProbability) << "\n";
+  call.result.setMatrix(collapse(state, outcome, rootProbability));
 }
 
-void builtinMeasureDistribution(Call& call) {
+static void builtinMeasureDistribution(Call& call) {
   const MeasurementArgs args(call, 4);
   const SubsystemState state = args.state();
   if (!checkSubsystemState(call, state)) return;
@@ -197,3 +187,29 @@ void builtinMeasureDistribution(Call& call) {
   }
   call.result.setVector(std::move(p));
 }
+
+// Measurement, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "measure_qbit", .aliases = "", .run = builtinMeasureQbit, .args = {3, 3, "min"},
+     .group = "quantum", .usage = "measure_qbit PSI Q NAME",
+     .summary = "Measures qubit Q of the state PSI: stores the outcome 0 or 1 in the integer variable NAME and gives the collapsed state.",
+     .example = "begin (new integer bit) (print (measure_qbit (matrix 2 1 (complex 0 0) (complex 1 0)) 0 bit)) (get bit)",
+     .printed = "matrix temp = \n0 + 0i\t\n1 + 0i\t\n\n\ninteger bit = 1\n"},
+    {.name = "measure", .aliases = "", .run = builtinMeasure, .args = {4, 4, "myin"},
+     .group = "quantum", .usage = "measure PSI SYS K NAME",
+     .summary = "Measures subsystem K of the state PSI of the system SYS: stores the outcome in the integer variable NAME and gives the collapsed state.",
+     .example = "begin (new space q 2) (new system pair 2 q q) (new integer k) (measure (tensor (get q.ket.1) (get q.ket.0)) (get pair) 0 k) (get k)",
+     .printed = "integer k = 1\n"},
+    {.name = "partial_measure", .aliases = "", .run = builtinPartialMeasure, .args = {3, 5, "myixx"},
+     .group = "quantum", .usage = "partial_measure PSI SYS K",
+     .summary = "Measures like measure, printing the cumulative percentages, the outcome and its amplitude instead of storing the outcome; gives the collapsed state.",
+     .example = "begin (new space q 2) (new system one 1 q) (partial_measure (get q.ket.1) (get one) 0)",
+     .printed = "p[0] = -1\np[1] = 100\nresult = 1\npSq = 1\nmatrix temp = \n0 + 0i\t\n"},
+    {.name = "measure_distribution", .aliases = "", .run = builtinMeasureDistribution, .args = {4, 4, "myis"},
+     .group = "quantum", .usage = "measure_distribution PSI SYS K PREFIX",
+     .summary = "The probabilities of the outcomes of subsystem K as a vector, also stored in the double variables PREFIX.0, PREFIX.1, ... that exist.",
+     .example = "begin (new space q 2) (new system one 1 q) (measure_distribution (get q.ket.1) (get one) 0 p)",
+     .printed = "vector temp = 0, 1, \n"},
+};
+
+KeywordRows measurementKeywords() { return kRows; }

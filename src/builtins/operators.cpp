@@ -2,44 +2,34 @@
 #include <utility>
 
 #include "quantum/kernels.h"
-#include "builtins/quantum_keywords.h"
-#include "value/break_flag.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
+#include "runtime/break_flag.h"
 
-void builtinTensor(Call& call) {
-  const Object left = call.arg(1);
-  const Object right = call.arg(2);
-  if (!left.is(ValueType::Matrix)) {
-    call.syntaxError("; cannot tensor these types");
-    return;
-  }
-  const Matrix& a = left.getMatrix();
-  const Matrix& b = right.getMatrix();
-  if (!fitsElementBudget(int64_t{a.rows} * b.rows, int64_t{a.cols} * b.cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+static void builtinTensor(Call& call) {
+  const Arg left = call.argument(1);
+  const Arg right = call.argument(2);
+  if (!call.hasType(*left, ValueType::Matrix, "cannot tensor these types")) return;
+  const Matrix& a = left->getMatrix();
+  const Matrix& b = right->getMatrix();
+  if (!call.fitsElementBudget(int64_t{a.rows} * b.rows, int64_t{a.cols} * b.cols)) return;
   Matrix product;
   kernels::tensorProduct(a, b, product);
   throwIfBreak();
   call.result.setMatrix(std::move(product));
 }
 
-void builtinApplyOp(Call& call) {
-  const Object systemValue = call.arg(1);
-  const Object position = call.arg(2);
-  const Object operatorValue = call.arg(3);
-  const Object stateValue = call.arg(4);
-  const std::vector<int32_t>& dims = systemValue.getSystem();
-  const int32_t k = position.getInteger();
-  const Matrix& g = operatorValue.getMatrix();
-  const Matrix& v = stateValue.getMatrix();
+static void builtinApplyOp(Call& call) {
+  const Arg systemValue = call.argument(1);
+  const Arg position = call.argument(2);
+  const Arg operatorValue = call.argument(3);
+  const Arg stateValue = call.argument(4);
+  const std::vector<int32_t>& dims = systemValue->getSystem();
+  const int32_t k = position->getInteger();
+  const Matrix& g = operatorValue->getMatrix();
+  const Matrix& v = stateValue->getMatrix();
 
-  for (int32_t d : dims) {
-    if (d <= 0) {
-      call.syntaxError("; subsystem dimension <= 0");
-      return;
-    }
-  }
+  if (!call.dimensionsPositive(dims)) return;
   const bool inSystem = k >= 0 && static_cast<size_t>(k) < dims.size();
   if (inSystem && !g.hasStorage()) {
     call.syntaxError("; empty operator");
@@ -50,12 +40,25 @@ void builtinApplyOp(Call& call) {
     call.syntaxError("; matrix wrong size for mult");
     return;
   }
-  if (!fitsElementBudget(widened.rows, v.cols)) {
-    call.syntaxError("; size too large");
-    return;
-  }
+  if (!call.fitsElementBudget(widened.rows, v.cols)) return;
   Matrix transformed;
   kernels::applyOperator(dims, k, g, v, transformed);
   throwIfBreak();  // a break stopped the kernel part-way
   call.result.setMatrix(std::move(transformed));
 }
+
+// Operator application and tensor product, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "tensor", .aliases = "", .run = builtinTensor, .args = {2, 2, "mm"},
+     .group = "quantum", .usage = "tensor A B",
+     .summary = "The tensor (Kronecker) product of two matrices; the left factor is the most significant.",
+     .example = "begin (new space q 2) (tensor (get q.ket.1) (get q.ket.0))",
+     .printed = "matrix temp = \n0 + 0i\t\n0 + 0i\t\n1 + 0i\t\n0 + 0i\t\n"},
+    {.name = "apply_op", .aliases = "", .run = builtinApplyOp, .args = {4, 4, "yimm"},
+     .group = "quantum", .usage = "apply_op SYS K G PSI",
+     .summary = "The state PSI with the operator G applied to subsystem K of the system SYS (subsystem 0 is the leftmost factor).",
+     .example = "begin (new space q 2) (new system pair 2 q q) (apply_op (get pair) 1 (matrix 2 2 QFT) (tensor (get q.ket.0) (get q.ket.0)))",
+     .printed = "matrix temp = \n0.707107 + 0i\t\n0.707107 + 0i\t\n0 + 0i\t\n0 + 0i\t\n"},
+};
+
+KeywordRows operatorKeywords() { return kRows; }

@@ -1,15 +1,15 @@
 // Script files and extension help.
-#include "builtins/core_keywords.h"
-#include "interp/file_access.h"
+#include "builtins/keyword_tables.h"
+#include "interp/call.h"
 #include "interp/script_file.h"
-#include "interp/tokenizer.h"
+#include "runtime/file_access.h"
 
-void builtinFile(Call& call) {
+static void builtinFile(Call& call) {
   // The path is taken as written, never evaluated: a bare word, or a path
   // with spaces in quotes or brackets.
   const std::string path = call.token(1);
   std::string script;
-  const ScriptRead outcome = mayOpenPath(call.interp, path) ? readScriptFile(path, script) : ScriptRead::CannotOpen;
+  const ScriptRead outcome = call.interp.files.mayOpen(path) ? readScriptFile(path, script) : ScriptRead::CannotOpen;
   if (outcome == ScriptRead::CannotOpen) {
     reportCannotOpen(path);
     return;
@@ -18,18 +18,28 @@ void builtinFile(Call& call) {
     call.syntaxError("; script too large");
     return;
   }
-  normalizeSpacing(script);
   // The whole file is one statement of this evaluation: the variables it
   // creates without `global` end with the script.
-  call.interp.evaluate(script, call.localScope, call.result, call.toGlobal, false);
+  call.interp.evaluateLine(std::move(script), call.localScope, call.result, call.statementTarget());
 }
 
-void builtinHelp(Call& call) {
-  const std::string name = call.arg(1).getString();
-  for (const auto& extension : call.interp.extensions) {
-    if (extension && extension->commandName() == name) {
-      extension->printHelp();
-      return;
-    }
-  }
+static void builtinHelp(Call& call) {
+  const Arg name = call.argument(1);
+  if (const KeywordRow* command = call.interp.findExtension(name->getString())) call.out() << command->help;
 }
+
+// Script files and extension help, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "file", .aliases = "", .run = builtinFile, .args = {1, 1, "p"},
+     .group = "console and files", .usage = "file PATH",
+     .summary = "Runs the script file PATH (not evaluated) as one expression: line breaks become spaces. Gives the script's value.",
+     .example = "file examples/bell.txt",
+     .printed = "matrix psi = \n0.707107 + 0i\t\n0 + 0i\t\n0 + 0i\t\n0.707107 + 0i\t\n"},
+    {.name = "help", .aliases = "", .run = builtinHelp, .args = {1, 1, "s"},
+     .group = "console and files", .usage = "help NAME",
+     .summary = "Prints the help text of the extension command NAME (a string). Gives no value.",
+     .example = "help matrix",
+     .printed = "NULL\n"},
+};
+
+KeywordRows scriptKeywords() { return kRows; }

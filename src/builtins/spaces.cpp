@@ -1,10 +1,11 @@
 // Declarations of state spaces (with their kets and bras), composite
 // systems and zero matrices: the space, system and matrix forms of `new`.
-#include "builtins/builtins.h"
+#include "builtins/new_forms.h"
+#include "interp/call.h"
 
 void newSpace(Call& call, const std::string& name) {
-  const Object dimension = call.arg(3);
-  const int32_t d = dimension.getInteger();
+  const Arg dimension = call.argument(3);
+  const int32_t d = dimension->getInteger();
   if (d < 1) {
     call.report() << "Syntax error - dim <= 0\n";
     return;
@@ -29,13 +30,13 @@ void newSpace(Call& call, const std::string& name) {
 }
 
 void newSystem(Call& call, const std::string& name) {
-  const Object countValue = call.arg(3);
-  const int32_t n = countValue.getInteger();
+  const Arg countValue = call.argument(3);
+  const int32_t n = countValue->getInteger();
   std::vector<int32_t> dimensions;
   for (int32_t i = 0; i < n; ++i) {
-    const Object space = call.arg(static_cast<size_t>(i) + 4);
+    const Arg space = call.argument(static_cast<size_t>(i) + 4);
     Object size;
-    call.targetScope.findVariable(space.getString() + ".size", size);
+    call.targetScope.findVariable(space->getString() + ".size", size);
     dimensions.push_back(size.getInteger());
   }
   const int32_t count = static_cast<int32_t>(dimensions.size());
@@ -44,10 +45,10 @@ void newSystem(Call& call, const std::string& name) {
 }
 
 void newMatrix(Call& call, const std::string& name) {
-  const Object rowsValue = call.arg(3);
-  const Object colsValue = call.arg(4);
-  const int32_t rows = rowsValue.getInteger();
-  const int32_t cols = colsValue.getInteger();
+  const Arg rowsValue = call.argument(3);
+  const Arg colsValue = call.argument(4);
+  const int32_t rows = rowsValue->getInteger();
+  const int32_t cols = colsValue->getInteger();
   if (rows < 1 || cols < 1 || !fitsElementBudget(rows, cols)) {
     call.report() << "Syntax error create matrix\n";
     return;

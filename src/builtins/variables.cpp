@@ -1,14 +1,15 @@
 // The variable keywords: new (its head), delete, get, size, set.
 #include <utility>
 
-#include "builtins/builtins.h"
-#include "builtins/core_keywords.h"
+#include "builtins/keyword_tables.h"
+#include "builtins/new_forms.h"
+#include "interp/call.h"
 
-void builtinNew(Call& call) {
-  const Object kind = call.arg(1);
-  const Object nameValue = call.arg(2);
-  const std::string& name = nameValue.getString();
-  const std::string& kindWord = kind.getString();
+static void builtinNew(Call& call) {
+  const Arg kind = call.argument(1);
+  const Arg nameValue = call.argument(2);
+  const std::string& name = nameValue->getString();
+  const std::string& kindWord = kind->getString();
   // temp is the name of every anonymous result: a variable of that name
   // would be indistinguishable from one.
   if (name == "temp") {
@@ -22,32 +23,63 @@ void builtinNew(Call& call) {
   } else if (kindWord == "matrix") {
     newMatrix(call, name);
   } else if (kindWord == "array") {
-    const Object elementKind = call.arg(3);
-    const Object count = call.arg(4);
-    const int32_t n = count.getInteger();
-    createElements(call, elementKind.getString(), name, n, true);
+    const Arg elementKind = call.argument(3);
+    const Arg count = call.argument(4);
+    const int32_t n = count->getInteger();
+    createElements(call, elementKind->getString(), name, n, true);
   } else {
     createElements(call, kindWord, name, 1, false);
   }
 }
 
-void builtinDelete(Call& call) {
-  const ArgValue name(call, 1);
+static void builtinDelete(Call& call) {
+  const Arg name = call.argument(1);
   call.callerScope.deleteVariable(name.asVariableName());
 }
 
-void builtinGet(Call& call) {
-  const ArgValue name(call, 1);
+static void builtinGet(Call& call) {
+  const Arg name = call.argument(1);
   call.targetScope.findVariable(name.asVariableName(), call.result);
 }
 
-void builtinSize(Call& call) {
-  const ArgValue name(call, 1);
+static void builtinSize(Call& call) {
+  const Arg name = call.argument(1);
   call.targetScope.findVariable(name->getString() + ".size", call.result);
 }
 
-void builtinSet(Call& call) {
-  const ArgValue name(call, 1);
-  Object value = call.arg(2);
-  call.targetScope.assignVariable(name.asVariableName(), std::move(value));
+static void builtinSet(Call& call) {
+  const Arg name = call.argument(1);
+  Arg value = call.argument(2);
+  call.targetScope.assignVariable(name.asVariableName(), value.take());
 }
+
+// The variable keywords, one row each.
+constexpr KeywordRow kRows[] = {
+    {.name = "new", .aliases = "", .run = builtinNew, .args = {2, kAnyCount, "ssx"},
+     .group = "variables", .usage = "new KIND NAME ...",
+     .summary = "Creates variables: new integer|double|complex N, new matrix M R C, new array A TYPE n (A.0 ... and A.size), new space S d (S.ket.k, S.bra.k, S.size), new system Y n S1 ... Sn. Gives no value.",
+     .example = "begin (new space q 2) (get q.ket.1)",
+     .printed = "matrix q.ket.1 = \n0 + 0i\t\n1 + 0i\t\n"},
+    {.name = "delete", .aliases = "", .run = builtinDelete, .args = {1, 1, "n"},
+     .group = "variables", .usage = "delete N",
+     .summary = "Removes the variable N from the scope it is written in (the globals at the prompt). Gives no value.",
+     .example = "begin (new integer x) (delete x) (get x)",
+     .printed = "NULL\n"},
+    {.name = "get", .aliases = "", .run = builtinGet, .args = {1, 1, "n"},
+     .group = "variables", .usage = "get N",
+     .summary = "Gives the value of the variable N under its name (nothing when there is none).",
+     .example = "begin (new complex z) (get z)",
+     .printed = "complex z = 0 + 0i\n"},
+    {.name = "size", .aliases = "", .run = builtinSize, .args = {1, 1, "n"},
+     .group = "variables", .usage = "size N",
+     .summary = "Gives the variable N.size: a space's dimension, an array's length, a system's number of parts.",
+     .example = "begin (new space q 4) (size q)",
+     .printed = "integer q.size = 4\n"},
+    {.name = "set", .aliases = "", .run = builtinSet, .args = {2, 2, "nx"},
+     .group = "variables", .usage = "set N V",
+     .summary = "Assigns V to every visible variable N of V's type. Gives no value.",
+     .example = "begin (new double x) (set x 2.5) (get x)",
+     .printed = "double x = 2.5\n"},
+};
+
+KeywordRows variableKeywords() { return kRows; }

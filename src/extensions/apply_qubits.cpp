@@ -1,20 +1,26 @@
 // apply_qubits STATE OP Q1 [Q2 ...]: a 2^k x 2^k operator on any k qubits of a
-// register, in one pass by the kernel its structure calls for; the checks that keep it to a column of
-// 2^n rows, an operator of side 2^k and k distinct qubits of the register.
+// register, in one pass by the kernel its structure calls for; the checks
+// that keep it to a column of 2^n rows, an operator of side 2^k and k
+// distinct qubits of the register.
 #include "extensions/commands.h"
+#include "interp/call.h"
 
 #include <utility>
 #include <vector>
 
 #include "quantum/circuit.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
-const char* const kApplyQubitsHelp =
+namespace {
+
+constexpr const char* kApplyQubitsHelp =
     "apply_qubits STATE OP Q1 [Q2 ...]: applies the 2^k x 2^k operator OP to the k qubits Q1 ... Qk of\n"
     "the state STATE (a column of 2^n rows) and gives the new state. Qubit j is bit j of the basis\n"
     "index (qubit 0 is the rightmost factor, as gate and measure_qbit count); Q1 is the most\n"
     "significant bit of OP's index. The qubits are distinct integers from 0 to n-1, in any order.\n"
     "Example: apply_qubits (get psi) (gate cnot 2 1 0) 0 5 flips qubit 5 where qubit 0 is 1.\n";
+
+}  // namespace
 
 namespace {
 
@@ -29,13 +35,13 @@ int32_t qubitCount(int32_t length) {
 
 }  // namespace
 
-void extensionApplyQubits(Call& call) {
-  const Object stateValue = call.arg(1);
-  const Object operatorValue = call.arg(2);
+static void extensionApplyQubits(Call& call) {
+  const Arg stateValue = call.argument(1);
+  const Arg operatorValue = call.argument(2);
   std::vector<Object> qubitValues;
-  for (size_t i = 3; i < call.tokenCount(); ++i) qubitValues.push_back(call.arg(i));
-  const Matrix& state = stateValue.getMatrix();
-  const Matrix& op = operatorValue.getMatrix();
+  for (size_t i = 3; i < call.tokenCount(); ++i) qubitValues.push_back(call.argument(i).take());
+  const Matrix& state = stateValue->getMatrix();
+  const Matrix& op = operatorValue->getMatrix();
   std::vector<int32_t> qubits;
   for (const Object& value : qubitValues) qubits.push_back(value.getInteger());
 
@@ -71,3 +77,14 @@ void extensionApplyQubits(Call& call) {
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "apply_qubits", .aliases = "", .run = extensionApplyQubits, .args = {3, kAnyCount, "mmi"},
+     .group = "extension commands", .usage = "apply_qubits STATE OP Q1 [Q2 ...]",
+     .summary = "Applies the 2^k x 2^k operator OP to the qubits Q1 ... Qk of STATE; gives the new state.",
+     .example = "apply_qubits (get psi) (gate cnot 2 1 0) 0 5",
+     .printed = "",
+     .help = kApplyQubitsHelp},
+};
+
+KeywordRows applyQubitsCommand() { return kRows; }

@@ -1,36 +1,17 @@
 // Extension commands: keywords added to the language through the registry
-// of the interpreter. Built-ins are always matched first, so an extension
-// only ever gives meaning to a line that no built-in knows.
+// of the interpreter. Each is a row like a built-in keyword's, run with the
+// same Call; built-ins are always matched first, so an extension only ever
+// gives meaning to a line that no built-in knows.
 #pragma once
 
-#include <string>
 #include <vector>
 
-#include "interp/builtin.h"
+#include "interp/interpreter.h"
+#include "interp/keyword_row.h"
 
-// An extension command written like a built-in: a function handed the same
-// Call, with the same argument helpers and diagnostics.
-class KeywordExtension : public CommandExtension {
- public:
-  // Answers to [name], runs [fn], and prints [help] for `help NAME`.
-  KeywordExtension(std::string name, std::string help, BuiltinFn fn);
+// Every extension command of the system, in registration order.
+const std::vector<KeywordRow>& extensionCommands();
 
-  void execute(const TokenList& tokens, Scope& localScope, Object& result, bool toGlobal, bool ownScope,
-               Interpreter& interpreter) override;
-  void printHelp() override;
-  std::string commandName() override { return name_; }
-  // The help text printed by printHelp.
-  const std::string& helpText() const { return help_; }
-
- private:
-  std::string name_;
-  std::string help_;
-  BuiltinFn fn_;
-};
-
-// Adds every extension command of the system to [interp]'s registry, in a
-// fixed order. Called once at start-up.
+// Adds every extension command of the system to [interp]'s registry, in
+// order. Called once at start-up.
 void registerExtensions(Interpreter& interp);
-
-// The names of the registered extension commands of [interp], in order.
-std::vector<std::string> extensionNames(const Interpreter& interp);

@@ -24,7 +24,9 @@ std::string barText(double p) {
 
 }  // namespace
 
-const char* const kHistogramHelp =
+namespace {
+
+constexpr const char* kHistogramHelp =
     "histogram STATE [SYSTEM [K]]\n"
     "  Prints the probability of each basis state of STATE as a bar of fixed width\n"
     "  (40 characters for 100%) with its ket and percentage; with SYSTEM and K, the\n"
@@ -34,7 +36,9 @@ const char* const kHistogramHelp =
     "  is left as it was.\n"
     "  Example: histogram (get psi) (get pair) 1\n";
 
-void extensionHistogram(Call& call) {
+}  // namespace
+
+static void extensionHistogram(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, true), 1, 2, true);
   if (!checkRegister(call, reg)) return;
   const auto p = reg.probability();
@@ -45,3 +49,14 @@ void extensionHistogram(Call& call) {
   if (rows.empty()) call.out() << "(every probability is 0)\n";
   printHidden(call.out(), shown, "outcomes", percentText(shown.hiddenWeight));
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "histogram", .aliases = "", .run = extensionHistogram, .args = {1, 3, "myi"},
+     .group = "extension commands", .usage = "histogram STATE [SYSTEM [K]]",
+     .summary = "Prints the outcome probabilities of STATE as bars.",
+     .example = "histogram (get psi) (get pair) 1",
+     .printed = "",
+     .help = kHistogramHelp},
+};
+
+KeywordRows histogramCommand() { return kRows; }

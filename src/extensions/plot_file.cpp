@@ -1,10 +1,11 @@
 // plot_file NAME STATE [SYSTEM [K]]: the histogram as a standalone SVG file.
-#include "builtins/builtins.h"
 #include "extensions/commands.h"
 #include "extensions/state_view.h"
 #include "extensions/svg_chart.h"
 
-const char* const kPlotFileHelp =
+namespace {
+
+constexpr const char* kPlotFileHelp =
     "plot_file NAME STATE [SYSTEM [K]]\n"
     "  Writes the histogram of STATE (or of the outcomes of subsystem K) as an SVG\n"
     "  image to the file NAME, created or emptied as new_file does: vertical bars\n"
@@ -14,7 +15,9 @@ const char* const kPlotFileHelp =
     "  as it was.\n"
     "  Example: plot_file bell.svg (get psi) (get pair)\n";
 
-void extensionPlotFile(Call& call) {
+}  // namespace
+
+static void extensionPlotFile(Call& call) {
   const std::vector<Object> args = evaluateArguments(call, 3, true);
   const std::string name = args[1].getString();
   const Register reg = readRegister(args, 2, 3, true);
@@ -33,7 +36,19 @@ void extensionPlotFile(Call& call) {
                 decimal(static_cast<int64_t>(bars.size() + shown.hidden)) + " outcomes; the others hold " +
                 percentText(shown.hiddenWeight);
   }
-  const FileDescriptor file = openResultFile(call, name, FileUse::WriteTruncate);
+  const FileDescriptor file = call.interp.files.openResultFile(name, FileUse::WriteTruncate);
   if (!file.isOpen()) return;
-  writeResultFile(file, name, barChartSvg(text, bars));
+  const std::string svg = barChartSvg(text, bars);
+  if (writeResultFile(file, name, svg)) noteFileWritten({name, "image/svg+xml", svg});
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "plot_file", .aliases = "", .run = extensionPlotFile, .args = {2, 4, "smyi"},
+     .group = "extension commands", .usage = "plot_file NAME STATE [SYSTEM [K]]",
+     .summary = "Writes the histogram of STATE as an SVG image to the file NAME.",
+     .example = "plot_file bell.svg (get psi) (get pair)",
+     .printed = "",
+     .help = kPlotFileHelp},
+};
+
+KeywordRows plotFileCommand() { return kRows; }

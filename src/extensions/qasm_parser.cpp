@@ -22,6 +22,8 @@ constexpr int32_t kMaxExpressionDepth = 100;
 constexpr int32_t kMaxExpressionTree = 256;
 constexpr int32_t kMaxGateDepth = 64;
 constexpr int32_t kMaxIncludeDepth = 16;
+// The gate calls an expansion may make for each operation it may emit.
+constexpr size_t kGateCallsPerOperation = 4;
 
 // A place in a source file.
 struct Where {
@@ -743,6 +745,13 @@ class Parser {
 
   void expand(int32_t gate, const std::vector<double>& params, const std::vector<int32_t>& qubits,
               const Condition& condition, const Where& at) {
+    // Gates whose bodies are empty or hold only barriers emit nothing, so
+    // the calls are counted too: doubling definitions of them would
+    // otherwise expand for ages without reaching the operations' bound.
+    if (++gateCalls_ > kGateCallsPerOperation * options_.maxOperations) {
+      fail(at, "the program's gates expand to more than " +
+                   std::to_string(kGateCallsPerOperation * options_.maxOperations) + " gate calls");
+    }
     if (gate == kGateU)
       return emitGate(kGateU, params, universalGateMatrix(params[0], params[1], params[2]), qubits, condition, at);
     if (gate == kGateCX) return emitGate(kGateCX, params, controlledNotMatrix(), qubits, condition, at);
@@ -800,6 +809,7 @@ class Parser {
   bool standard_ = false;
   bool standardIncluded_ = false;
   bool firstOfStatement_ = true;
+  size_t gateCalls_ = 0;
   std::vector<GateDefinition> gates_;
   std::map<std::string, int32_t> gateIndex_;
   std::map<std::string, std::pair<bool, int32_t>> registerIndex_;  // quantum?, number

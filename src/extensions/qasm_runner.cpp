@@ -1,11 +1,11 @@
 #include "extensions/qasm_runner.h"
 
 #include <cmath>
-#include <cstdlib>
 
 #include "extensions/qasm_gates.h"
 #include "quantum/qubit_kernels.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
+#include "runtime/random_draws.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ class RunningState {
     flush();
     const double p0 = kernels::qubitZeroProbability(source(), qubit);
     throwIfBreak();
-    const double draw = (std::rand() % 10000) / 10000.0;
+    const double draw = drawOnGrid();
     const int32_t outcome = draw < p0 ? 0 : 1;
     const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
     kernels::collapseQubit(source(), qubit, outcome, factor, target());

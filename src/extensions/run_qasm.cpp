@@ -6,14 +6,18 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "extensions/commands.h"
 #include "extensions/qasm_parser.h"
 #include "extensions/qasm_runner.h"
-#include "interp/file_access.h"
+#include "interp/call.h"
+#include "runtime/file_access.h"
 
-const char* const kRunQasmHelp =
+namespace {
+
+constexpr const char* kRunQasmHelp =
     "run_qasm FILE [STATE]: runs the OpenQASM 2.0 program in the file FILE and gives the final state, a\n"
     "column of 2^n rows for the program's n qubits (its registers in declaration order; qubit j is bit j\n"
     "of the basis index). STATE, a column of 2^n rows, is the initial state; by default |0...0>.\n"
@@ -24,15 +28,13 @@ const char* const kRunQasmHelp =
     "and nothing changes.\n"
     "Example: run_qasm bell.qasm\n";
 
-namespace {
-
 // The largest program or include file read.
 constexpr off_t kMaxQasmBytes = off_t{64} << 20;
 
 // The text of [path] under the file rules of the other file keywords; false
 // when it may not or cannot be read.
-bool readProgramFile(const Interpreter& interp, const std::string& path, std::string& text) {
-  if (!mayOpenPath(interp, path)) return false;
+bool readProgramFile(const FileRules& rules, const std::string& path, std::string& text) {
+  if (!rules.mayOpen(path)) return false;
   const FileDescriptor file = openFileWithoutWaiting(path, FileUse::ReadScript);
   if (!file.isOpen()) return false;
   struct stat info {};
@@ -52,20 +54,22 @@ bool readProgramFile(const Interpreter& interp, const std::string& path, std::st
 // The most qubits a state within the element budget holds.
 int32_t qubitBudget() {
   int32_t n = 0;
-  while (n < 62 && (int64_t{2} << n) <= kMaxMatrixElements) ++n;
+  while (n < 62 && fitsElementBudget(int64_t{2} << n, 1)) ++n;
   return n;
 }
 
 }  // namespace
 
-void extensionRunQasm(Call& call) {
-  const Object fileValue = call.arg(1);
-  const Object stateValue = call.tokenCount() > 2 ? call.arg(2) : Object();
-  const std::string& path = fileValue.getString();
-  const Matrix* initial = call.tokenCount() > 2 ? &stateValue.getMatrix() : nullptr;
+static void extensionRunQasm(Call& call) {
+  const Arg fileValue = call.argument(1);
+  const std::string& path = fileValue->getString();
+  std::optional<Arg> stateValue;
+  if (call.tokenCount() > 2) stateValue.emplace(call.argument(2));
+  const Matrix* initial = stateValue ? &(*stateValue)->getMatrix() : nullptr;
 
+  const FileRules& rules = call.interp.files;
   std::string text;
-  if (!readProgramFile(call.interp, path, text)) {
+  if (!readProgramFile(rules, path, text)) {
     reportCannotOpen(path);
     return;
   }
@@ -78,7 +82,7 @@ void extensionRunQasm(Call& call) {
 #endif
     program = parseQasm(
         path, text,
-        [&call](const std::string& include, std::string& out) { return readProgramFile(call.interp, include, out); },
+        [&rules](const std::string& include, std::string& out) { return readProgramFile(rules, include, out); },
         options);
   } catch (const QasmError& e) {
     call.syntaxError(std::string("; ") + e.what());
@@ -99,3 +103,14 @@ void extensionRunQasm(Call& call) {
   }
   call.result.setMatrix(std::move(final));
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "run_qasm", .aliases = "", .run = extensionRunQasm, .args = {1, 2, "sm"},
+     .group = "extension commands", .usage = "run_qasm FILE [STATE]",
+     .summary = "Runs the OpenQASM 2.0 program FILE from STATE or |0...0>; gives the final state.",
+     .example = "run_qasm examples/bell.qasm",
+     .printed = "",
+     .help = kRunQasmHelp},
+};
+
+KeywordRows runQasmCommand() { return kRows; }

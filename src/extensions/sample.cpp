@@ -7,23 +7,12 @@
 
 #include "extensions/commands.h"
 #include "extensions/state_view.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
+#include "runtime/random_draws.h"
 
 namespace {
 
-static_assert(RAND_MAX == 2147483647, "one draw of the generator gives 31 bits");
-
-// A double uniform on [0, 1): 53 bits from two draws of the language's
-// generator, the one rand, randf and the measurements draw from.
-double uniformDraw() {
-  const uint64_t high = static_cast<uint64_t>(std::rand());
-  const uint64_t low = static_cast<uint64_t>(std::rand()) & 0x3FFFFF;
-  return static_cast<double>((high << 22) | low) * 0x1p-53;
-}
-
-}  // namespace
-
-const char* const kSampleHelp =
+constexpr const char* kSampleHelp =
     "sample STATE N [SYSTEM [K]]\n"
     "  Draws N shots from the probabilities of STATE (or, with SYSTEM and K, of\n"
     "  the outcomes of subsystem K) without collapsing it: each shot is a double\n"
@@ -34,7 +23,9 @@ const char* const kSampleHelp =
     "  them.\n"
     "  Example: sample (get psi) 1000 (get pair)\n";
 
-void extensionSample(Call& call) {
+}  // namespace
+
+static void extensionSample(Call& call) {
   const std::vector<Object> args = evaluateArguments(call, 3, true);
   const Register reg = readRegister(args, 1, 3, true);
   const int32_t shots = args[2].getInteger();
@@ -58,7 +49,7 @@ void extensionSample(Call& call) {
   std::vector<double> counts(cumulative.size(), 0.0);
   for (int32_t shot = 0; shot < shots; ++shot) {
     if ((shot & 0xFFFF) == 0xFFFF) throwIfBreak();
-    const double u = uniformDraw();
+    const double u = drawUniform();
     counts[static_cast<size_t>(std::upper_bound(cumulative.begin(), cumulative.end(), u) - cumulative.begin())] += 1;
   }
   const Shown shown = chooseShown(
@@ -69,3 +60,14 @@ void extensionSample(Call& call) {
   printHidden(call.out(), shown, "outcomes", decimal(static_cast<int64_t>(shown.hiddenWeight)) + " shots");
   call.result.setVector(std::move(counts));
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "sample", .aliases = "", .run = extensionSample, .args = {2, 4, "miyi"},
+     .group = "extension commands", .usage = "sample STATE N [SYSTEM [K]]",
+     .summary = "Draws N shots from STATE without collapsing it; gives the counts as a vector.",
+     .example = "sample (get psi) 1000 (get pair)",
+     .printed = "",
+     .help = kSampleHelp},
+};
+
+KeywordRows sampleCommand() { return kRows; }

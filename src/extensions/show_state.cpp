@@ -18,7 +18,9 @@ std::string amplitudeText(Complex a) {
 
 }  // namespace
 
-const char* const kShowStateHelp =
+namespace {
+
+constexpr const char* kShowStateHelp =
     "show_state STATE [SYSTEM]\n"
     "  Prints the ket STATE (a one-column matrix) in Dirac notation, one term per\n"
     "  line: amplitude, basis ket and probability. Terms of amplitude exactly 0 are\n"
@@ -29,7 +31,9 @@ const char* const kShowStateHelp =
     "  as it was.\n"
     "  Example: show_state (tensor (get q.ket.1) (get q.ket.0)) (get pair)\n";
 
-void extensionShowState(Call& call) {
+}  // namespace
+
+static void extensionShowState(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, false), 1, 2, false);
   if (!checkRegister(call, reg)) return;
   const ElementArray& v = reg.state->data;
@@ -41,3 +45,14 @@ void extensionShowState(Call& call) {
   if (rows.empty()) call.out() << "(every amplitude is 0)\n";
   printHidden(call.out(), shown, "terms", "p = " + formatDouble(shown.hiddenWeight));
 }
+
+constexpr KeywordRow kRows[] = {
+    {.name = "show_state", .aliases = "", .run = extensionShowState, .args = {1, 2, "my"},
+     .group = "extension commands", .usage = "show_state STATE [SYSTEM]",
+     .summary = "Prints the ket STATE in Dirac notation, one term per line.",
+     .example = "show_state (tensor (get q.ket.1) (get q.ket.0)) (get pair)",
+     .printed = "",
+     .help = kShowStateHelp},
+};
+
+KeywordRows showStateCommand() { return kRows; }

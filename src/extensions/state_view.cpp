@@ -6,7 +6,7 @@
 #include <queue>
 
 #include "quantum/kernels.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 #include "value/printer.h"
 
 namespace {
@@ -67,7 +67,7 @@ std::string Register::shape() const {
 std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK) {
   const size_t given = std::min(call.tokenCount() - 1, withK ? system + 1 : system);
   std::vector<Object> args(std::max(given, system - 1) + 1);
-  for (size_t i = 1; i < args.size(); ++i) args[i] = call.arg(i);
+  for (size_t i = 1; i < args.size(); ++i) args[i] = call.argument(i).take();
   return args;
 }
 
@@ -86,8 +86,8 @@ bool checkRegister(const Call& call, const Register& reg) {
   std::string problem;
   if (reg.state->cols != 1 || reg.state->rows < 1) {
     problem = "; state is not a column";
-  } else if (reg.hasSystem && std::any_of(reg.dims.begin(), reg.dims.end(), [](int32_t d) { return d <= 0; })) {
-    problem = "; subsystem dimension <= 0";
+  } else if (reg.hasSystem && !call.dimensionsPositive(reg.dims)) {
+    return false;
   } else if (reg.hasSystem &&
              (reg.dims.empty() || kernels::dimensionProduct(reg.dims, 0, reg.dims.size()) != reg.state->rows)) {
     problem = "; system size differs from the state's length";

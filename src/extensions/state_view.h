@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "interp/builtin.h"
+#include "interp/call.h"
 
 // The most terms, bars or counts a command shows; the rest are counted.
 inline constexpr size_t kMostShown = 64;

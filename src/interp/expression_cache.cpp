@@ -1,6 +1,5 @@
 #include "interp/expression_cache.h"
 
-#include "interp/builtin.h"
 #include "value/number_text.h"
 
 namespace {
@@ -30,7 +29,7 @@ ValueType classifyLiteral(const std::string& t, PayloadPtr& payload) {
 
 }  // namespace
 
-ParsedExpr::ParsedExpr(std::string text) : tokens_(TokenList::forExpressions()) {
+ParsedExpr::ParsedExpr(std::string text, const KeywordResolver& resolve) : tokens_(TokenList::forExpressions()) {
   tokens_.setText(std::move(text));
   const size_t count = tokens_.tokenCount();
   size_t tokenBytes = 0;
@@ -41,7 +40,7 @@ ParsedExpr::ParsedExpr(std::string text) : tokens_(TokenList::forExpressions()) 
     literal_ = Object("temp", type, std::move(value));
     if (type == ValueType::String) literalHash_ = hashName(tokens_.token(0));
   } else {
-    builtin_ = findBuiltin(tokens_.token(0));
+    keyword_ = resolve(tokens_.token(0));
     children_.assign(count, nullptr);
   }
   bytes_ = sizeof(ParsedExpr) + tokens_.text().size() + tokenBytes + count * sizeof(ParsedExpr*) + 96;
@@ -54,7 +53,7 @@ void ParsedRef::destroy(ParsedExpr* p) {
 
 ParsedRef ExpressionCache::lookup(std::string_view text) {
   if (const auto it = table_.find(text); it != table_.end()) return ParsedRef(it->second);
-  ParsedRef made(new ParsedExpr(std::string(text)));
+  ParsedRef made(new ParsedExpr(std::string(text), resolve_));
   ParsedExpr* e = made.get();
   // A text too large to share the cache with others is used once and let go.
   if (e->bytes_ > limit_ / 4) return made;

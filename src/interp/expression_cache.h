@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,16 +23,18 @@
 #include "interp/tokenizer.h"
 #include "value/object.h"
 
-class CommandExtension;
-struct Call;
-using BuiltinFn = void (*)(Call&);
+#include "interp/keyword_row.h"
+
+// Finds the keyword row of a spelling, or nullptr.
+using KeywordResolver = std::function<const KeywordRow*(std::string_view)>;
 
 // One expression text, split and classified.
 class ParsedExpr {
  public:
   // Splits [text] with the evaluator's configuration and, for a text of one
-  // token, works out the literal it stands for.
-  explicit ParsedExpr(std::string text);
+  // token, works out the literal it stands for; otherwise token 0 is looked
+  // up with [resolve].
+  ParsedExpr(std::string text, const KeywordResolver& resolve);
   ParsedExpr(const ParsedExpr&) = delete;
   ParsedExpr& operator=(const ParsedExpr&) = delete;
 
@@ -46,19 +49,16 @@ class ParsedExpr {
   // Writes the literal into [result] (an owning value, as a fresh one would be).
   void writeLiteral(Object& result) const { result = literal_; }
 
-  // The built-in named by token 0 (resolved once), or nullptr.
-  BuiltinFn builtin() const { return builtin_; }
-  // The extension found for token 0 at registry position [index], kept so
-  // the registry is scanned once; checked against the registry on use.
-  mutable const CommandExtension* extension = nullptr;
-  mutable size_t extensionIndex = 0;
+  // The keyword or extension command named by token 0 (resolved once, when
+  // the text is split), or nullptr.
+  const KeywordRow* keyword() const { return keyword_; }
 
  private:
   friend class ExpressionCache;
   friend class ParsedRef;
 
   TokenList tokens_;
-  BuiltinFn builtin_ = nullptr;
+  const KeywordRow* keyword_ = nullptr;
   // Shared by every result it is written to, and never changed: setters give
   // a record a payload of its own, and assignment writes only into variables.
   Object literal_;
@@ -104,8 +104,10 @@ class ParsedRef {
 
 class ExpressionCache {
  public:
-  // [byteLimit]: the most the cached texts, tokens and links may take.
-  explicit ExpressionCache(size_t byteLimit = kDefaultByteLimit) : limit_(byteLimit) {}
+  // [resolve] finds the keyword of a text's token 0; [byteLimit]: the most
+  // the cached texts, tokens and links may take.
+  explicit ExpressionCache(KeywordResolver resolve, size_t byteLimit = kDefaultByteLimit)
+      : resolve_(std::move(resolve)), limit_(byteLimit) {}
   ~ExpressionCache() { clear(); }
   ExpressionCache(const ExpressionCache&) = delete;
   ExpressionCache& operator=(const ExpressionCache&) = delete;
@@ -137,6 +139,7 @@ class ExpressionCache {
   // Looks token [i] of [parent] up and links it to the parent when both are cached.
   ParsedRef link(const ParsedExpr& parent, size_t i);
 
+  KeywordResolver resolve_;
   std::unordered_map<std::string_view, ParsedExpr*> table_;  // keys view the entries' own texts
   size_t limit_;
   size_t bytes_ = 0;

@@ -5,9 +5,9 @@
 #include <exception>
 #include <stdexcept>
 
-#include "interp/builtin.h"
+#include "interp/call.h"
 #include "interp/tokenizer.h"
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 namespace {
 
@@ -34,96 +34,126 @@ class DepthGuard {
 
 }  // namespace
 
-Interpreter::~Interpreter() {
-  extensions.clear();
-  globals.clear();
+Interpreter::Interpreter(const KeywordTable& keywords, ConsoleInput* input)
+    : expressions([this](std::string_view word) { return resolve(word); }), keywords_(keywords), input_(input) {}
+
+Interpreter::~Interpreter() { globals.clear(); }
+
+void Interpreter::registerExtension(const KeywordRow& row) {
+  extensions_.push_back(&row);
+  // Texts split earlier resolved their keyword without this command.
+  expressions.clear();
 }
 
-void Interpreter::evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
+const KeywordRow* Interpreter::findExtension(std::string_view name) const {
+  for (const KeywordRow* row : extensions_) {
+    if (row->name == name) return row;
+  }
+  return nullptr;
+}
+
+const KeywordRow* Interpreter::resolve(std::string_view word) const {
+  // Built-ins are matched before extension commands, so an extension can
+  // never replace a built-in.
+  if (const KeywordRow* row = keywords_.find(word)) return row;
+  return findExtension(word);
+}
+
+void Interpreter::evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target) {
+  normalizeSpacing(text);
   const ParsedRef expr = expressions.lookup(text);
-  evaluate(*expr, callerScope, result, toGlobal, ownScope);
+  evaluate(*expr, callerScope, result, target);
 }
 
 void Interpreter::tooDeep() { throw ScriptError("nesting too deep"); }
 void Interpreter::stepLimitReached() { throw ScriptError("step limit reached"); }
 
-void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope) {
+void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target) {
   countEvaluation(expr.text().size());
   DepthGuard guard(depth_, liveTextBytes_, expr.text().size());
   if (expr.isLiteral()) {
     expr.writeLiteral(result);
     return;
   }
-  Scope localScope(callerScope, 0);
-  Scope& targetScope = toGlobal ? globals : (ownScope ? localScope : callerScope);
-  Call call{*this, expr.tokens(), expr.text(), callerScope, localScope, targetScope, result, toGlobal, ownScope, &expr};
-  if (BuiltinFn fn = expr.builtin()) {
-    fn(call);
-    return;
-  }
-  if (CommandExtension* extension = findExtension(expr)) {
-    extension->execute(expr.tokens(), localScope, result, toGlobal, ownScope, *this);
+  Scope localScope = Scope::snapshotOf(callerScope);
+  Scope& targetScope =
+      target == ScopeTarget::Globals ? globals : (target == ScopeTarget::Own ? localScope : callerScope);
+  Call call{*this, expr, expr.text(), callerScope, localScope, targetScope, result, target};
+  if (const KeywordRow* keyword = expr.keyword()) {
+    keyword->run(call);
     return;
   }
   call.syntaxError("");
 }
 
-CommandExtension* Interpreter::findExtension(const ParsedExpr& expr) {
-  // The registry is filled at start-up; the position found last time is
-  // checked rather than trusted, and a keyword nothing answered is asked
-  // again (the syntax error path is not a loop's).
-  const size_t known = expr.extensionIndex;
-  if (expr.extension && known < extensions.size() && extensions[known].get() == expr.extension) {
-    return extensions[known].get();
-  }
-  const std::string& keyword = expr.tokens().token(0);
-  for (size_t k = 0; k < extensions.size(); ++k) {
-    CommandExtension* extension = extensions[k].get();
-    if (extension && extension->commandName() == keyword) {
-      expr.extension = extension;
-      expr.extensionIndex = k;
-      return extension;
-    }
-  }
-  expr.extension = nullptr;
-  return nullptr;
+namespace {
+
+// Token [i] of [call] evaluated into [into], acting on the variables [target] names.
+void evaluateToken(const Call& call, size_t i, Object& into, ScopeTarget target) {
+  const ParsedRef expr = call.interp.expressions.argument(call.expr, i);
+  call.interp.evaluate(*expr, call.localScope, into, target);
 }
 
-void Call::evaluateToken(size_t i, Object& into, bool global, bool ownScopeOfToken) const {
-  if (parsed) {
-    const ParsedRef expr = interp.expressions.argument(*parsed, i);
-    interp.evaluate(*expr, localScope, into, global, ownScopeOfToken);
-  } else {
-    interp.evaluate(token(i), localScope, into, global, ownScopeOfToken);
-  }
-}
+}  // namespace
 
-ArgValue::ArgValue(const Call& call, size_t i) {
-  if (!call.parsed) {
-    call.evaluateToken(i, own_, call.toGlobal, true);
-    return;
-  }
-  expr_ = call.interp.expressions.argument(*call.parsed, i);
+Arg::Arg(const Call& call, size_t i) : expr_(call.interp.expressions.argument(call.expr, i)) {
   if (expr_->isLiteral()) {
     call.interp.countEvaluation(expr_->text().size());
     value_ = &expr_->literalValue();
   } else {
-    call.interp.evaluate(*expr_, call.localScope, own_, call.toGlobal, true);
+    call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget());
   }
 }
 
-Object Call::arg(size_t i) const {
-  Object value;
-  evaluateToken(i, value, toGlobal, true);
-  return value;
+Arg::Arg(Arg&& other) noexcept : expr_(std::move(other.expr_)), own_(std::move(other.own_)) {
+  value_ = other.value_ == &other.own_ ? &own_ : other.value_;
 }
 
-void Call::evalArg(size_t i, Object& into) const { evaluateToken(i, into, toGlobal, true); }
+Object Arg::take() {
+  if (value_ == &own_) return std::move(own_);
+  return *value_;
+}
 
-void Call::evalStatement(size_t i, Object& into) const { evaluateToken(i, into, toGlobal, false); }
+void Call::argumentInto(size_t i, Object& into) const {
+  evaluateToken(*this, i, into, argumentTarget());
+}
+
+void Call::statement(size_t i, Object& into) const {
+  evaluateToken(*this, i, into, statementTarget());
+}
+
+void Call::underGlobals(size_t i, Object& into) const { evaluateToken(*this, i, into, ScopeTarget::Globals); }
 
 void Call::syntaxError(std::string_view reason) const {
   report() << "Syntax error '" << text << "'" << reason << "\n";
+}
+
+bool Call::sizeFits(bool fits) const {
+  if (!fits) syntaxError("; size too large");
+  return fits;
+}
+
+bool Call::fitsElementBudget(int64_t rows, int64_t cols) const { return sizeFits(::fitsElementBudget(rows, cols)); }
+
+bool Call::dimensionsPositive(const std::vector<int32_t>& dims) const {
+  for (const int32_t d : dims) {
+    if (d <= 0) {
+      syntaxError("; subsystem dimension <= 0");
+      return false;
+    }
+  }
+  return true;
+}
+
+bool Call::hasType(const Object& value, ValueType type, std::string_view reason) const {
+  if (value.is(type)) return true;
+  syntaxError(std::string("; ") + std::string(reason));
+  return false;
+}
+
+const Matrix& Call::reportedMatrix(const Object& value, std::string_view reason) const {
+  hasType(value, ValueType::Matrix, reason);
+  return value.getMatrix();
 }
 
 namespace {

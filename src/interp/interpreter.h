@@ -1,15 +1,23 @@
-// The process-wide state of one run and the recursive evaluator.
+// The state of one run and the recursive evaluator.
+//
+// An interpreter, its scopes and its values belong to the one thread that
+// evaluates (the numeric kernels it calls may use more, on matrices only):
+// payload counts are not atomic and scope entries are stamped from a counter
+// of that thread. Several interpreters may live on one thread, one after the
+// other or side by side (the tests make many).
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "interp/console_io.h"
 #include "interp/expression_cache.h"
+#include "interp/keyword_table.h"
 #include "interp/scope.h"
+#include "runtime/file_access.h"
 #include "value/object.h"
 
 // How deep evaluations may nest (arguments, statements, script files) before
@@ -20,24 +28,47 @@ inline constexpr int kMaxNestingDepth = 6000;
 // memory with depth × length; past this, "nesting too deep" is thrown too.
 inline constexpr size_t kMaxLiveTextBytes = size_t{64} << 20;
 
+// Which variables the variable keywords (new, get, size, set) of an
+// evaluation act on.
+enum class ScopeTarget {
+  Own,      // its own snapshot of the caller's variables: what it creates ends with it (the argument rule)
+  Caller,   // the caller's scope: what it creates stays for the caller (the statement rule)
+  Globals,  // the globals, for it and everything it evaluates (inside `global`)
+};
+
 class Interpreter {
  public:
-  // [input] supplies `user.input` lines and the key test of `while`; it may
-  // be null (no input: every read is end of input, no key is ever pressed).
-  explicit Interpreter(ConsoleInput* input = nullptr) : input_(input) {}
+  // [keywords] are the built-in keywords, matched before any extension
+  // command; they must outlive the interpreter. [input] supplies
+  // `user.input` lines and the key test of `while`; it may be null (no
+  // input: every read is end of input, no key is ever pressed).
+  explicit Interpreter(const KeywordTable& keywords, ConsoleInput* input = nullptr);
   ~Interpreter();
+  Interpreter(const Interpreter&) = delete;
+  Interpreter& operator=(const Interpreter&) = delete;
 
   Scope globals;
-  std::vector<std::unique_ptr<CommandExtension>> extensions;
 
-  // Evaluates the expression [text] with [callerScope] as the caller's
-  // variables, writing into [result]. [toGlobal] makes the globals the target
-  // of variable operations; [ownScope] false makes them act on the caller's
-  // scope (the statement rule). Throws ScriptError for thrown messages.
-  void evaluate(const std::string& text, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
-  // The same for an expression already split (an argument or statement of a
-  // running evaluation); [expr] must stay alive meanwhile.
-  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, bool toGlobal, bool ownScope);
+  // Adds the extension command [row] after those registered before (the
+  // first of a name answers; a built-in of that name always wins). The row
+  // must outlive the interpreter.
+  void registerExtension(const KeywordRow& row);
+  // The registered extension commands, in order.
+  const std::vector<const KeywordRow*>& extensions() const { return extensions_; }
+  // The first extension command named [name], or nullptr.
+  const KeywordRow* findExtension(std::string_view name) const;
+  // The built-in keywords.
+  const KeywordTable& keywords() const { return keywords_; }
+
+  // Tidies [text] (normalizeSpacing) and evaluates it: how the shell, `file`
+  // and the command line run a line or a script. [callerScope] holds the
+  // caller's variables; [target] says which scope the variable keywords act
+  // on. Throws ScriptError for thrown messages.
+  void evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target);
+  // Evaluates an expression already split (an argument or statement of a
+  // running evaluation), writing into [result]; [expr] must stay alive
+  // meanwhile.
+  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target);
 
   // Texts split once and reused by every later evaluation of the same text.
   ExpressionCache expressions;
@@ -53,9 +84,9 @@ class Interpreter {
   ConsoleInput* input() const { return input_; }
   void setInput(ConsoleInput* input) { input_ = input; }
 
-  // Optional confinement for file keywords (fuzzing): when non-empty, paths
-  // outside this directory cannot be opened.
-  std::string fileRoot;
+  // Where the file keywords may reach (everywhere unless a fuzzing harness
+  // confines them).
+  FileRules files;
 
   // Optional cap on evaluations (fuzzing): when non-zero, the evaluation
   // that would exceed it throws "step limit reached". resetSteps() starts a
@@ -67,9 +98,11 @@ class Interpreter {
   // Throw the limits' messages (out of line, off the evaluator's path).
   [[noreturn]] static void tooDeep();
   [[noreturn]] static void stepLimitReached();
-  // The extension answering [expr]'s keyword, or nullptr.
-  CommandExtension* findExtension(const ParsedExpr& expr);
+  // The keyword or extension command spelled [word], or nullptr.
+  const KeywordRow* resolve(std::string_view word) const;
 
+  const KeywordTable& keywords_;
+  std::vector<const KeywordRow*> extensions_;
   ConsoleInput* input_;
   int depth_ = 0;
   size_t liveTextBytes_ = 0;

@@ -1,14 +1,14 @@
 #include "interp/scope.h"
 
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 namespace {
-// Entries are stamped in creation order across all scopes, so a snapshot
-// knows which entries of its parent existed when it was taken.
-uint64_t nextSerial = 1;
+// Entries are stamped in creation order across all scopes of the thread, so
+// a snapshot knows which entries of its parent existed when it was taken.
+thread_local uint64_t nextSerial = 1;
 }  // namespace
 
-Scope::Scope(const Scope& parent, int) {
+Scope::Scope(const Scope& parent, Snapshot) {
   if (parent.empty()) {
     // Whatever the empty parent gets later is newer than this snapshot; what
     // it sees further out is all there is to see.

@@ -21,8 +21,14 @@
 class Scope {
  public:
   Scope() = default;
-  // A snapshot of [parent] as it is now.
-  explicit Scope(const Scope& parent, int);
+  // A snapshot of [parent] as it is now: its variables and those it sees,
+  // shared, and none created after this moment. The snapshot keeps only a
+  // link to [parent], which must outlive it; that holds because a snapshot
+  // lives exactly as long as the evaluation that took it, inside its
+  // caller's, and `delete` only ever removes entries of the scope it is
+  // given, never of a scope a snapshot links to while the snapshot sees
+  // them (it throws "Cannot delete variable" instead).
+  static Scope snapshotOf(const Scope& parent) { return Scope(parent, Snapshot{}); }
   Scope(const Scope&) = delete;
   Scope& operator=(const Scope&) = delete;
 
@@ -61,6 +67,9 @@ class Scope {
   }
 
  private:
+  struct Snapshot {};
+  Scope(const Scope& parent, Snapshot);
+
   // Entries of one name are chained newest to oldest; the index finds the
   // newest, so a look-up costs the same however many other names exist.
   static constexpr uint32_t kNone = NameIndex::kNone;
@@ -92,23 +101,4 @@ class Scope {
   const Scope* parent_ = nullptr;
   uint64_t parentLimit_ = 0;  // newest serial of the parent visible here
   std::unique_ptr<Own> own_;  // made with the first entry
-};
-
-class Interpreter;
-class TokenList;
-struct Object;
-
-// A command object that adds a keyword to the language. The registry starts
-// empty; built-in keywords are always matched first.
-class CommandExtension {
- public:
-  virtual ~CommandExtension() = default;
-  // Runs the keyword on the expression [tokens] with the evaluation's scope
-  // [localScope] and the caller's [result].
-  virtual void execute(const TokenList& tokens, Scope& localScope, Object& result, bool toGlobal, bool ownScope,
-                       Interpreter& interpreter) = 0;
-  // Prints the extension's help text.
-  virtual void printHelp() = 0;
-  // The keyword this extension answers to.
-  virtual std::string commandName() = 0;
 };

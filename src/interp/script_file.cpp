@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 
-#include "interp/file_access.h"
+#include "runtime/file_access.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "quantum/gate_kernels.h"
 #include "quantum/parallel.h"
 #include "quantum/simd_pair.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace kernels {
 

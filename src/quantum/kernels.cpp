@@ -7,7 +7,7 @@
 
 #include "quantum/parallel.h"
 #include "quantum/prefetch.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace kernels {
 
@@ -95,9 +95,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
             const Complex entry = gData[r + k * gRows];
             const Complex* source = in + k * run + b0;
             for (size_t b = 0; b < length; ++b) {
-              const Complex p = complexProduct(entry, source[b]);
-              sums[b].re += p.re;
-              sums[b].im += p.im;
+              addProduct(sums[b], entry, source[b]);
             }
           }
           Complex* target = result + r * run + b0;
@@ -108,9 +106,7 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
           for (size_t b = 0; b < run; ++b) {
             Complex sum{0.0, 0.0};
             for (size_t k = 0; k < gCols; ++k) {
-              const Complex p = complexProduct(gData[r + k * gRows], in[k * run + b]);
-              sum.re += p.re;
-              sum.im += p.im;
+              addProduct(sum, gData[r + k * gRows], in[k * run + b]);
             }
             result[r * run + b] = sum;
           }
@@ -125,6 +121,17 @@ void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& 
       }
     }
   });
+}
+
+bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+  const int64_t rows = int64_t{a.rows} * b.rows;
+  const int64_t cols = int64_t{a.cols} * b.cols;
+  if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
+  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
+    out.release();
+    return false;
+  }
+  return true;
 }
 
 void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
@@ -276,105 +283,105 @@ constexpr size_t kTileColumns = 16;
 constexpr size_t kTileRows = 32;
 constexpr size_t kTileExtent = 256;
 
-}  // namespace
+// How the squares of a state are gathered in summation order. Each p[o]
+// adds the squares of its amplitudes in odometer order, the lowest-numbered
+// other subsystem turning fastest although it has the largest stride: walked
+// directly, nearly every term would be a fresh cache line. So the squares are
+// first gathered into a buffer laid out in summation order (outcome by
+// outcome), and each p[o] then adds its part of the buffer front to back.
+// The gather is a transposition done tile by tile: the subsystems of
+// smallest stride (the last ones) span a tile's columns, read as one
+// contiguous stripe per row; the first subsystems other than k span its
+// rows, whose squares lie side by side in the buffer; every other subsystem
+// picks the tile.
+struct GatherPlan {
+  size_t perOutcome = 0;             // squares per outcome
+  size_t rows = 1;                   // a tile's rows
+  size_t columns = 1;                // a tile's columns
+  size_t tiles = 0;                  // how many tiles cover the state
+  std::vector<Axis> tileAxes;        // the subsystems that pick the tile
+  std::vector<size_t> columnBuffer;  // buffer offset of each column of a tile
+  std::vector<size_t> rowMemory;     // state offset of each row's stripe in a tile
+};
 
-std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
-                                           size_t tileLimit) {
-  const size_t measured = static_cast<size_t>(k);
-  const size_t outcomes = toIndex(dims[measured]);
-  const size_t states = v.data.size();
-  const size_t perOutcome = states / outcomes;
-  const Complex* state = v.data.data();
-
-  // Each p[o] adds the squares of its amplitudes in odometer order, the
-  // lowest-numbered other subsystem turning fastest although it has the
-  // largest stride: walked directly, nearly every term would be a fresh
-  // cache line. So the squares are first gathered into a buffer laid out in
-  // summation order (outcome by outcome), and each p[o] then adds its part
-  // of the buffer front to back. The gather is a transposition done tile by
-  // tile: the subsystems of smallest stride (the last ones) span a tile's
-  // columns, read as one contiguous stripe per row; the first subsystems
-  // other than k span its rows, whose squares lie side by side in the
-  // buffer; every other subsystem picks the tile.
+GatherPlan planGather(const std::vector<int32_t>& dims, size_t measured, size_t states, size_t tileLimit) {
+  GatherPlan plan;
+  plan.perOutcome = states / toIndex(dims[measured]);
   std::vector<Axis> axes;  // in memory order: the last subsystem first
-  {
-    size_t memoryStride = 1;
-    for (size_t s = dims.size(); s-- > 0;) {
-      size_t bufferStride = perOutcome;
-      if (s != measured) {
-        bufferStride = 1;
-        for (size_t t = 0; t < s; ++t) {
-          if (t != measured) bufferStride *= toIndex(dims[t]);
-        }
+  size_t memoryStride = 1;
+  for (size_t s = dims.size(); s-- > 0;) {
+    size_t bufferStride = plan.perOutcome;
+    if (s != measured) {
+      bufferStride = 1;
+      for (size_t t = 0; t < s; ++t) {
+        if (t != measured) bufferStride *= toIndex(dims[t]);
       }
-      if (dims[s] > 1) axes.push_back(Axis{toIndex(dims[s]), memoryStride, bufferStride, s == measured});
-      memoryStride *= toIndex(dims[s]);
     }
+    if (dims[s] > 1) axes.push_back(Axis{toIndex(dims[s]), memoryStride, bufferStride, s == measured});
+    memoryStride *= toIndex(dims[s]);
   }
   const size_t columnTarget = tileLimit == 0 ? kTileColumns : tileLimit;
   const size_t rowTarget = tileLimit == 0 ? kTileRows : tileLimit;
   // Columns: the axes of smallest memory stride, contiguous in the state.
   size_t columnAxes = 0;
-  size_t columns = 1;
-  while (columnAxes < axes.size() && columns < columnTarget && columns * axes[columnAxes].size <= kTileExtent) {
-    columns *= axes[columnAxes].size;
+  while (columnAxes < axes.size() && plan.columns < columnTarget &&
+         plan.columns * axes[columnAxes].size <= kTileExtent) {
+    plan.columns *= axes[columnAxes].size;
     ++columnAxes;
   }
   // Rows: the first subsystems other than k, contiguous in the buffer.
   std::vector<bool> isRow(axes.size(), false);
-  size_t rows = 1;
   for (size_t i = axes.size(); i-- > columnAxes;) {
     if (axes[i].measured) continue;
-    if (rows >= rowTarget || rows * axes[i].size > kTileExtent) break;
+    if (plan.rows >= rowTarget || plan.rows * axes[i].size > kTileExtent) break;
     isRow[i] = true;
-    rows *= axes[i].size;
+    plan.rows *= axes[i].size;
   }
-  const std::vector<Axis> columnPart(axes.begin(), axes.begin() + static_cast<std::ptrdiff_t>(columnAxes));
-  std::vector<Axis> rowPart;
-  std::vector<Axis> tilePart;
-  for (size_t i = columnAxes; i < axes.size(); ++i) (isRow[i] ? rowPart : tilePart).push_back(axes[i]);
-  const std::vector<size_t> columnBuffer = bufferOffsets(columnPart);
-  std::vector<size_t> rowMemory(rows);
-  {
-    // Row r's squares go to buffer offset r; its stripe starts here.
-    AxisWalk walk(rowPart);
-    for (size_t i = 0; i < rows; ++i, walk.advance()) rowMemory[walk.buffer()] = walk.memory();
-  }
-  const size_t tiles = states / (rows * columns);
+  const std::vector<Axis> columnAxesPart(axes.begin(), axes.begin() + static_cast<std::ptrdiff_t>(columnAxes));
+  std::vector<Axis> rowAxes;
+  for (size_t i = columnAxes; i < axes.size(); ++i) (isRow[i] ? rowAxes : plan.tileAxes).push_back(axes[i]);
+  plan.columnBuffer = bufferOffsets(columnAxesPart);
+  plan.rowMemory.resize(plan.rows);
+  // Row r's squares go to buffer offset r; its stripe starts here.
+  AxisWalk walk(rowAxes);
+  for (size_t i = 0; i < plan.rows; ++i, walk.advance()) plan.rowMemory[walk.buffer()] = walk.memory();
+  plan.tiles = states / (plan.rows * plan.columns);
+  return plan;
+}
 
-  // Every square is written before it is read. A buffer of the state's own
-  // size comes from the pool of large arrays (the spare a collapse or the
-  // next result reuses); the squares fill half of it. Where memory is too
-  // short for that, exactly the half they need.
-  ElementArray storage;
-  try {
-    storage = ElementArray::forOverwrite(states);
-  } catch (const std::bad_alloc&) {
-    storage = ElementArray::forOverwrite((states + 1) / 2);
-  }
-  double* const squares = reinterpret_cast<double*>(storage.data());
-  const int64_t grain = chunkUnits(static_cast<int64_t>(rows * columns));
-  parallelFor(static_cast<int64_t>(tiles), grain, [&](int64_t first, int64_t last) {
-    if (breakRequested()) return;
-    std::vector<double> tile(rows * columns);
-    AxisWalk walk(tilePart);
-    walk.seek(static_cast<size_t>(first));
-    for (int64_t t = first; t < last; ++t, walk.advance()) {
-      const Complex* base = state + walk.memory();
-      for (size_t r = 0; r < rows; ++r) {
-        const Complex* stripe = base + rowMemory[r];
-        for (size_t c = 0; c < columns; ++c) tile[c * rows + r] = squaredModulus(basisAmplitude(stripe[c]));
-      }
-      double* out = squares + walk.buffer();
-      for (size_t c = 0; c < columns; ++c) {
-        const double* from = tile.data() + c * rows;
-        double* to = out + columnBuffer[c];
-        for (size_t r = 0; r < rows; ++r) to[r] = from[r];
-      }
-    }
-  });
+// Writes the square of every amplitude of [state] to its place in
+// [squares], tile by tile as [plan] says; stops early on a break.
+void gatherSquares(const Complex* state, const GatherPlan& plan, double* squares) {
+  const size_t rows = plan.rows;
+  const size_t columns = plan.columns;
+  parallelFor(static_cast<int64_t>(plan.tiles), chunkUnits(static_cast<int64_t>(rows * columns)),
+              [&](int64_t first, int64_t last) {
+                if (breakRequested()) return;
+                std::vector<double> tile(rows * columns);
+                AxisWalk walk(plan.tileAxes);
+                walk.seek(static_cast<size_t>(first));
+                for (int64_t t = first; t < last; ++t, walk.advance()) {
+                  const Complex* base = state + walk.memory();
+                  for (size_t r = 0; r < rows; ++r) {
+                    const Complex* stripe = base + plan.rowMemory[r];
+                    for (size_t c = 0; c < columns; ++c) {
+                      tile[c * rows + r] = squaredModulus(basisAmplitude(stripe[c]));
+                    }
+                  }
+                  double* out = squares + walk.buffer();
+                  for (size_t c = 0; c < columns; ++c) {
+                    const double* from = tile.data() + c * rows;
+                    double* to = out + plan.columnBuffer[c];
+                    for (size_t r = 0; r < rows; ++r) to[r] = from[r];
+                  }
+                }
+              });
+}
+
+// p[o] for each of [outcomes]: outcome o's [perOutcome] squares added from
+// +0, front to back (one chain each, so the bits never depend on threads).
+std::vector<double> sumEachOutcome(const double* squares, size_t outcomes, size_t perOutcome) {
   std::vector<double> p(outcomes, 0.0);
-  if (breakRequested()) return p;
   parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
     for (int64_t o = first; o < last; ++o) {
       const double* part = squares + static_cast<size_t>(o) * perOutcome;
@@ -386,8 +393,31 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   return p;
 }
 
-void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
-                       Matrix& out) {
+}  // namespace
+
+std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
+                                           size_t tileLimit) {
+  const size_t measured = static_cast<size_t>(k);
+  const size_t states = v.data.size();
+  const GatherPlan plan = planGather(dims, measured, states, tileLimit);
+  // Every square is written before it is read. A buffer of the state's own
+  // size comes from the pool of large arrays (the spare a collapse or the
+  // next result reuses); the squares fill half of it. Where memory is too
+  // short for that, exactly the half they need.
+  ElementArray storage;
+  try {
+    storage = ElementArray::forOverwrite(states);
+  } catch (const std::bad_alloc&) {
+    storage = ElementArray::forOverwrite((states + 1) / 2);
+  }
+  double* const squares = reinterpret_cast<double*>(storage.data());
+  gatherSquares(v.data.data(), plan, squares);
+  if (breakRequested()) return std::vector<double>(toIndex(dims[measured]), 0.0);
+  return sumEachOutcome(squares, toIndex(dims[measured]), plan.perOutcome);
+}
+
+void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                       double rootProbability, Matrix& out) {
   const size_t measured = static_cast<size_t>(k);
   const size_t outcomes = toIndex(dims[measured]);
   const size_t run = toIndex(dimensionProduct(dims, measured + 1, dims.size()));
@@ -413,9 +443,9 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
       }
       for (size_t i = begin; i < begin + run; ++i) {
         const Complex amplitude = basisAmplitude(in[i]);
-        // The dense collapse scales the unit basis vector by amplitude / pSq
+        // The dense collapse scales the unit basis vector by amplitude / √p
         // and adds it to a zero vector: +0 plus the scaled unit entry.
-        const Complex scaled = complexProduct(Complex{amplitude.re / pSq, amplitude.im / pSq}, Complex{1.0, 0.0});
+        const Complex scaled = complexProduct(Complex{amplitude.re / rootProbability, amplitude.im / rootProbability}, Complex{1.0, 0.0});
         result[i] = Complex{0.0 + scaled.re, 0.0 + scaled.im};
       }
     }

@@ -16,7 +16,7 @@
 // (1, 0) multiplies a value without changing anything but the sign of its
 // zero parts, which the sum starting at +0 then washes out.
 //
-// Every kernel polls the break flag (value/break_flag.h) between blocks of
+// Every kernel polls the break flag (runtime/break_flag.h) between blocks of
 // work and, on a break, stops early and returns with its output incomplete;
 // its caller raises the break with throwIfBreak() before using the output.
 #pragma once
@@ -53,10 +53,15 @@ WidenedShape widenedShape(const std::vector<int32_t>& dims, int32_t k, const Mat
 // gets [high] · g.rows · [low] rows and v.cols columns.
 void applyToSubsystem(const Matrix& g, int64_t high, int64_t low, const Matrix& v, Matrix& out);
 
-// tensor: [out] = [a] ⊗ [b] as tensorProduct makes it (the same bits), each
-// element written once, the work spread over threads. The caller checks the
-// size against the element budget.
+// tensor: [out] = [a] ⊗ [b], the Kronecker product with the left factor most
+// significant, each element written once, the work spread over threads. A
+// factor without storage gives an empty [out]. The caller checks the size
+// against the element budget.
 void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
+// Shapes [out] for [a] ⊗ [b] without filling it: false (and [out] empty)
+// when a factor has no storage; throws std::bad_alloc past the element
+// budget. Shared by the threaded product and the plain one of reference.h.
+bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
 
 // apply_op: [out] = (I ⊗ … ⊗ [g] at position [k] ⊗ … ⊗ I) · [v] for the
 // system [dims]; a [k] outside the system makes [out] an exact copy of [v].
@@ -74,11 +79,12 @@ void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
 std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
                                            size_t tileLimit = 0);
 
-// [out] = [v] collapsed onto [outcome] of subsystem [k]: v / [pSq] where the
+// [out] = [v] collapsed onto [outcome] of subsystem [k]: v / [rootProbability]
+// (√p of the outcome) where the
 // index of subsystem k is [outcome], +0 + 0i elsewhere. Same preconditions as
 // subsystemProbabilities.
-void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
-                       Matrix& out);
+void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                       double rootProbability, Matrix& out);
 
 // |[a]|² formed as the real part of a · conj(a), the one rounding every
 // measurement uses.

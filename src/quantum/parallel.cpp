@@ -40,7 +40,7 @@ class WorkerPool {
 
   int threadCount() const { return static_cast<int>(workers_.size()) + 1; }
 
-  void run(int64_t n, int64_t grain, const std::function<void(int64_t, int64_t)>& body) {
+  void run(int64_t n, int64_t grain, const WorkBlock& body) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       body_ = &body;
@@ -105,7 +105,7 @@ class WorkerPool {
   bool stopping_ = false;
   uint64_t generation_ = 0;
   int busy_ = 0;
-  const std::function<void(int64_t, int64_t)>* body_ = nullptr;
+  const WorkBlock* body_ = nullptr;
   int64_t n_ = 0;
   int64_t grain_ = 1;
   std::atomic<int64_t> next_{0};
@@ -146,7 +146,7 @@ WorkerPool& pool() {
 
 }  // namespace
 
-void parallelFor(int64_t n, int64_t grain, const std::function<void(int64_t, int64_t)>& body) {
+void parallelFor(int64_t n, int64_t grain, const WorkBlock& body) {
   if (n <= 0) return;
   if (grain < 1) grain = 1;
   if (n > grain && !WorkerPool::insideWorker) {

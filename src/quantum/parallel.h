@@ -12,13 +12,17 @@
 #include <cstdint>
 #include <functional>
 
-// Calls [body](begin, end) for consecutive ranges covering [0, [n]), each at
+// A block of work: the units [begin, end) of a kernel's independent outputs.
+// A block writes only the outputs of its own units, so which thread runs it
+// never changes a bit.
+using WorkBlock = std::function<void(int64_t begin, int64_t end)>;
+
+// Calls [block](begin, end) for consecutive ranges covering [0, [n]), each at
 // least [grain] long except the last, and returns when all have run. Ranges
-// may run concurrently; [body] must only write outputs of its own range and
-// should not throw (a kernel that stops early on a break simply returns); if
-// it does, the remaining ranges are skipped and the first exception is
-// rethrown here.
-void parallelFor(int64_t n, int64_t grain, const std::function<void(int64_t, int64_t)>& body);
+// may run concurrently; [block] should not throw (a kernel that stops early
+// on a break simply returns); if it does, the remaining ranges are skipped
+// and the first exception is rethrown here.
+void parallelFor(int64_t n, int64_t grain, const WorkBlock& block);
 
 // The number of threads parallelFor spreads work over (the caller included).
 int parallelThreadCount();

@@ -7,7 +7,8 @@
 #include "quantum/kernels.h"
 #include "quantum/parallel.h"
 #include "quantum/prefetch.h"
-#include "value/break_flag.h"
+#include "quantum/qubit_bits.h"
+#include "runtime/break_flag.h"
 
 namespace kernels {
 
@@ -82,9 +83,7 @@ void applyGroups(const QubitLayout& layout, const Complex* in, Complex* result, 
       const Complex* row = entries + a * dim;
       Complex sum{0.0, 0.0};
       for (size_t b = 0; b < dim; ++b) {
-        const Complex term = complexProduct(row[b], inputs[b]);
-        sum.re += term.re;
-        sum.im += term.im;
+        addProduct(sum, row[b], inputs[b]);
       }
       result[base + offsets[a]] = sum;
     }
@@ -113,13 +112,6 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
     }
   });
 }
-
-namespace {
-
-// Whether row [row] has qubit [bit] set.
-bool hasBit(size_t row, int32_t bit) { return bit < 31 && ((row >> bit) & 1u) != 0; }
-
-}  // namespace
 
 double qubitZeroProbability(const Matrix& v, int32_t bit) {
   const size_t rows = v.hasStorage() ? static_cast<size_t>(std::max(v.rows, 0)) : 0;
@@ -151,7 +143,7 @@ void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor,
     if (breakRequested()) return;
     for (size_t i = static_cast<size_t>(first); i < static_cast<size_t>(last); ++i) {
       if (i % 4 == 0) prefetchAhead(in, i, rows);
-      result[i] = hasBit(i, bit) == keepSet ? complexProduct(in[i], Complex{factor, 0.0}) : Complex{0.0, 0.0};
+      result[i] = rowHasBit(i, bit) == keepSet ? complexProduct(in[i], Complex{factor, 0.0}) : Complex{0.0, 0.0};
     }
   });
 }

@@ -1,6 +1,11 @@
 #include "quantum/reference.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "quantum/kernels.h"
+#include "quantum/qubit_bits.h"
+#include "runtime/break_flag.h"
 
 namespace reference {
 
@@ -25,7 +30,28 @@ int64_t otherStates(const std::vector<int32_t>& dims, int32_t k) {
 
 }  // namespace
 
-bool applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out) {
+void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
+  if (!kernels::shapeTensorProduct(a, b, out)) return;
+  // Column ja·b.cols + jb of out is column ja of a times column jb of b,
+  // written once in storage order.
+  Complex* target = out.data.data();
+  BreakPoll poll;
+  for (int32_t ja = 0; ja < a.cols; ++ja) {
+    for (int32_t jb = 0; jb < b.cols; ++jb) {
+      poll.throwAfter(static_cast<uint64_t>(out.rows));
+      for (int32_t ia = 0; ia < a.rows; ++ia) {
+        const Complex factor = a(ia, ja);
+        for (int32_t ib = 0; ib < b.rows; ++ib) *target++ = complexProduct(factor, b(ib, jb));
+      }
+    }
+  }
+}
+
+void applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& v, Matrix& out) {
+  if (k < 0 || static_cast<size_t>(k) >= dims.size()) {
+    out = v;
+    return;
+  }
   Matrix op;
   op.setSize(1, 1);
   op.setElement(0, 0, Complex{1.0, 0.0});
@@ -41,9 +67,7 @@ bool applyOperator(const std::vector<int32_t>& dims, int32_t k, const Matrix& g,
     }
     assignMatrix(op, work);
   }
-  if (op.cols != v.rows) return false;
   multiply(op, v, out);
-  return true;
 }
 
 Matrix basisVector(const std::vector<int32_t>& dims, const std::vector<int32_t>& x) {
@@ -78,8 +102,8 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
   return p;
 }
 
-void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome, double pSq,
-                       Matrix& out) {
+void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                       double rootProbability, Matrix& out) {
   Matrix collapsed;
   collapsed.setSize(v.rows, 1);
   collapsed.setZero();
@@ -90,7 +114,7 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
   for (int64_t step = 0; step < steps; ++step) {
     Matrix basis = basisVector(dims, x);
     const Complex a = dotProduct(basis, v);
-    basis.scale(Complex{a.re / pSq, a.im / pSq});
+    basis.scale(Complex{a.re / rootProbability, a.im / rootProbability});
     addMatrix(collapsed, basis, work);
     assignMatrix(collapsed, work);
     advanceOdometer(dims, k, x);
@@ -133,6 +157,59 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
   Matrix full;
   multiply(inverse, right, full);
   multiply(full, v, out);
+}
+
+void applyGates(const std::vector<kernels::CircuitGate>& gates, int32_t n, const Complex* source, Complex* target,
+                const kernels::BlockShape&) {
+  const size_t length = size_t{1} << n;
+  std::vector<Complex> state(source, source + length);
+  std::vector<Complex> next(length);
+  for (const kernels::CircuitGate& gate : gates) {
+    const size_t k = gate.qubits.size();
+    const size_t dim = size_t{1} << k;
+    // The gate's qubits in ascending order, and for each the bit of the
+    // matrix's index it stands for (qubits[0] the most significant).
+    std::vector<std::pair<int32_t, size_t>> ascending;
+    for (size_t m = 0; m < k; ++m) ascending.emplace_back(gate.qubits[m], k - 1 - m);
+    std::sort(ascending.begin(), ascending.end());
+    size_t mask = 0;
+    for (const auto& [q, bit] : ascending) mask |= size_t{1} << q;
+    // The matrix index of a state index.
+    auto matrixIndex = [&](size_t i) {
+      size_t index = 0;
+      for (const auto& [q, bit] : ascending) index |= ((i >> q) & 1) << bit;
+      return index;
+    };
+    for (size_t i = 0; i < length; ++i) {
+      Complex sum{0.0, 0.0};
+      // c counts through the gate's bits in ascending order, so the state
+      // index j grows with it.
+      for (size_t c = 0; c < dim; ++c) {
+        size_t j = i & ~mask;
+        for (size_t r = 0; r < k; ++r) j |= ((c >> r) & 1) << ascending[r].first;
+        addProduct(sum, (*gate.matrix)(static_cast<int32_t>(matrixIndex(i)), static_cast<int32_t>(matrixIndex(j))),
+                   state[j]);
+      }
+      next[i] = sum;
+    }
+    state.swap(next);
+  }
+  std::copy(state.begin(), state.end(), target);
+}
+
+double qubitZeroProbability(const Matrix& v, int32_t bit) {
+  double p0 = 0.0;
+  for (int32_t i = 0; i < (v.hasStorage() ? v.rows : 0); ++i) {
+    if (!rowHasBit(static_cast<uint64_t>(i), bit)) p0 += kernels::squaredModulus(v(i, 0));
+  }
+  return p0;
+}
+
+void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor, Matrix& out) {
+  for (int32_t i = 0; i < (v.hasStorage() ? v.rows : 0); ++i) {
+    const bool kept = rowHasBit(static_cast<uint64_t>(i), bit) == (outcome == 1);
+    out(i, 0) = kept ? complexProduct(v(i, 0), Complex{factor, 0.0}) : Complex{0.0, 0.0};
+  }
 }
 
 }  // namespace reference

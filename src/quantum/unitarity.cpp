@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 namespace {
 
@@ -31,9 +31,7 @@ bool rowsAreOrthonormal(const Matrix& a) {
       const Complex* column = conjugate.data.data() + l * inner;
       Complex sum{0.0, 0.0};
       for (size_t j = 0; j < inner; ++j) {
-        const Complex p = complexProduct(row[j], column[j]);
-        sum.re += p.re;
-        sum.im += p.im;
+        addProduct(sum, row[j], column[j]);
       }
       const double expected = k == l ? 1.0 : 0.0;
       if (!withinTolerance(sum.re - expected) || !withinTolerance(sum.im)) return false;

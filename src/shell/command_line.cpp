@@ -44,6 +44,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
     } else if (arg == "--version") {
       options.mode = CommandLine::Mode::Version;
       return options;
+    } else if (arg == "--kernel") {
+      if (!setWork(CommandLine::Mode::Kernel, arg)) return std::nullopt;
     } else if (arg == "-q") {
       options.quiet = true;
     } else if (arg == "-e" || arg == "-c") {
@@ -90,6 +92,8 @@ std::string usageText() {
          "  --seed N      seed the random numbers with N (0 to 4294967295), so that\n"
          "                draws and measurements repeat; the clock otherwise\n"
          "  -q            start a session without the banner\n"
+         "  --kernel      serve a notebook kernel: framed requests on standard input,\n"
+         "                framed output on standard output (jupyter/PROTOCOL.md)\n"
          "  -h, --help    print this help and exit\n"
          "  --version     print the version and exit\n"
          "\n"

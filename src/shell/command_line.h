@@ -14,6 +14,7 @@ struct CommandLine {
     Line,        // dovex -e LINE
     Help,        // --help
     Version,     // --version
+    Kernel,      // --kernel: the session behind a notebook kernel
   };
   Mode mode = Mode::Session;
   std::string path;             // the script of ScriptFile

@@ -7,39 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace {
-
-// Opens [path] without following a final symbolic link and accepts only a
-// regular file; -1 otherwise.
-int openRegular(const std::string& path, int flags) {
-  const int fd = open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
+#include "runtime/file_access.h"
 
 std::vector<std::string> HistoryFile::load() {
   std::vector<std::string> lines;
   if (!usable_) return lines;
-  const int fd = openRegular(path_, O_RDONLY);
-  if (fd < 0) {
+  const FileDescriptor file = openFileWithoutWaiting(path_, FileUse::PrivateRead);
+  if (!file.isOpen()) {
     // A missing file is made by the first append; anything else is not ours.
     struct stat info {};
     if (lstat(path_.c_str(), &info) == 0 || errno != ENOENT) usable_ = false;
@@ -48,12 +22,11 @@ std::vector<std::string> HistoryFile::load() {
   std::string text;
   char buffer[1 << 14];
   for (;;) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
+    const ssize_t n = read(file.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     text.append(buffer, static_cast<size_t>(n));
   }
-  close(fd);
   size_t start = 0;
   size_t total = 0;
   while (start < text.size()) {
@@ -78,17 +51,13 @@ void HistoryFile::shorten(const std::vector<std::string>& lines) {
   if (fd < 0) return;
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
-  const bool written = writeAll(fd, text);
+  const bool written = writeAll(fd, text.data(), text.size());
   if (close(fd) != 0 || !written || std::rename(fresh.c_str(), path_.c_str()) != 0) unlink(fresh.c_str());
 }
 
 void HistoryFile::append(const std::string& line) {
   if (!usable_) return;
-  const int fd = openRegular(path_, O_WRONLY | O_APPEND | O_CREAT);
-  if (fd < 0) {
-    usable_ = false;
-    return;
-  }
-  if (!writeAll(fd, line + "\n")) usable_ = false;
-  close(fd);
+  const FileDescriptor file = openFileWithoutWaiting(path_, FileUse::PrivateAppend);
+  const std::string text = line + "\n";
+  if (!file.isOpen() || !writeAll(file.get(), text.data(), text.size())) usable_ = false;
 }

@@ -1,6 +1,6 @@
 // Entry point: reads the command line, seeds the generator, creates the
 // interpreter and runs a session, a script or one line on a stack deep
-// enough for the nesting limit.
+// enough for the nesting limit (or hands over to the notebook kernel's mode).
 #include <unistd.h>
 
 #include <cstdint>
@@ -11,14 +11,19 @@
 #include <memory>
 #include <utility>
 
+#include "builtins/language.h"
 #include "extensions/extension.h"
 #include "interp/interpreter.h"
 #include "interp/script_file.h"
 #include "interp/stream_console.h"
 #include "shell/command_line.h"
+#include "shell/kernel_mode.h"
 #include "shell/shell.h"
+#include "shell/help.h"
 #include "shell/terminal.h"
-#include "value/diagnostics.h"
+#include "runtime/diagnostics.h"
+#include "runtime/heap_policy.h"
+#include "runtime/random_draws.h"
 #include "value/matrix.h"
 
 namespace {
@@ -70,8 +75,8 @@ int main(int argc, char** argv) {
   std::string script;
   const bool isScript = options.mode == CommandLine::Mode::ScriptFile || options.mode == CommandLine::Mode::ScriptInput;
   if (isScript && !readCommandLineScript(options, script)) return kExitUsage;
-  std::srand(options.seed ? *options.seed
-                          : static_cast<unsigned>(static_cast<uint64_t>(std::time(nullptr)) & 0xffffffffu));
+  seedDraws(options.seed ? *options.seed : clockSeed());
+  if (options.mode == CommandLine::Mode::Kernel) return runKernelMode();
   // Line editing, history and Ctrl-C handling only at a terminal (history
   // only for sessions, editing only when the screen is the terminal too);
   // piped input is read as it comes and never counts as a key press. A
@@ -88,9 +93,9 @@ int main(int argc, char** argv) {
   } else {
     input = std::make_unique<StreamConsole>(std::cin, std::cout);
   }
-  Interpreter interp(input.get());
+  Interpreter interp(languageKeywords(), input.get());
   registerExtensions(interp);
-  if (terminal) terminal->completeAlso(extensionNames(interp));
+  if (terminal) terminal->completeWith(completionWords(interp));
   runWithLargeStack([&] {
     if (session) {
       runPromptLoop(interp, *input, !options.quiet);

@@ -5,11 +5,11 @@
 #include <ostream>
 #include <sstream>
 
-#include "builtins/keyword_help.h"
 #include "interp/tokenizer.h"
-#include "value/console.h"
-#include "value/diagnostics.h"
-#include "value/error.h"
+#include "shell/help.h"
+#include "runtime/console.h"
+#include "runtime/diagnostics.h"
+#include "runtime/script_error.h"
 #include "value/printer.h"
 
 std::string titleLine() { return std::string(kTitle) + " (" + kShortName + ") v." + kVersion + "\n"; }
@@ -84,19 +84,16 @@ void runReported(Interpreter& interp, const std::function<void()>& body) {
   }
 }
 
-// Evaluates a tidied copy of [line] into [result].
+// Evaluates a tidied copy of [line] into [result], as typed at the prompt.
 void evaluateLine(Interpreter& interp, std::string line, Object& result) {
-  runReported(interp, [&] {
-    normalizeSpacing(line);
-    interp.evaluate(line, interp.globals, result, false, true);
-  });
+  runReported(interp, [&] { interp.evaluateLine(std::move(line), interp.globals, result, ScopeTarget::Own); });
 }
 
 }  // namespace
 
-bool handleLine(Interpreter& interp, std::string line, Object& result) {
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars) {
   std::ostream& out = console();
-  if (line.size() > kMaxLineLength) {
+  if (line.size() > maxChars) {
     diagnostic() << "Error: line too long\n\n";
     return true;
   }
@@ -131,12 +128,11 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
 void runScript(Interpreter& interp, std::string script) {
   Object result;
   runReported(interp, [&] {
-    normalizeSpacing(script);
     // Evaluated as `file` evaluates it: one statement of an evaluation whose
     // scope is a snapshot of the globals, so variables the script creates
     // without `global` live in that scope.
-    Scope fileScope(interp.globals, 0);
-    interp.evaluate(script, fileScope, result, false, false);
+    Scope fileScope = Scope::snapshotOf(interp.globals);
+    interp.evaluateLine(std::move(script), fileScope, result, ScopeTarget::Caller);
   });
   console().flush();
 }

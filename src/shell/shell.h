@@ -23,9 +23,10 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner = true)
 // prompt and no echo: only what the script prints is seen.
 void runScript(Interpreter& interp, std::string script);
 
-// Handles one raw input [line] the way the prompt does, echo included.
-// Returns false when the line ends the session.
-bool handleLine(Interpreter& interp, std::string line, Object& result);
+// Handles one raw input [line] the way the prompt does, echo included; a
+// line longer than [maxChars] is refused. Returns false when the line ends
+// the session.
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars = kMaxLineLength);
 
 // "!state": the list of global variables.
 void listState(const Interpreter& interp);

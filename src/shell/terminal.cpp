@@ -16,8 +16,7 @@
 #include <iostream>
 #include <vector>
 
-#include "interp/builtin.h"
-#include "value/break_flag.h"
+#include "runtime/break_flag.h"
 
 #ifdef DOVEX_HAVE_READLINE
 #include <readline/history.h>
@@ -107,18 +106,16 @@ void acceptLine(char* line) {
   rl_callback_handler_remove();
 }
 
-// Words completed besides the built-in keywords (the extension commands).
-std::vector<std::string> extraWords;
+// The words Tab completes: the keywords and extension commands.
+std::vector<std::string> completedWords;
 
 char* keywordGenerator(const char* text, int state) {
   static size_t next = 0;
   if (state == 0) next = 0;
-  const auto& table = builtinTable();
   const size_t length = std::strlen(text);
-  while (next < table.size() + extraWords.size()) {
-    const size_t at = next++;
-    const char* keyword = at < table.size() ? table[at].keyword : extraWords[at - table.size()].c_str();
-    if (std::strncmp(keyword, text, length) == 0) return strdup(keyword);
+  while (next < completedWords.size()) {
+    const std::string& word = completedWords[next++];
+    if (word.compare(0, length, text, length) == 0 && word.size() >= length) return strdup(word.c_str());
   }
   return nullptr;
 }
@@ -131,9 +128,9 @@ char** completeKeyword(const char* text, int, int) {
 
 }  // namespace
 
-void TerminalConsole::completeAlso(const std::vector<std::string>& words) {
+void TerminalConsole::completeWith(const std::vector<std::string>& words) {
 #ifdef DOVEX_HAVE_READLINE
-  extraWords.insert(extraWords.end(), words.begin(), words.end());
+  completedWords.insert(completedWords.end(), words.begin(), words.end());
 #else
   (void)words;
 #endif

@@ -26,8 +26,8 @@ class TerminalConsole : public ConsoleInput {
   bool keyPressed() override;
   void lineStarted() override;
   void lineFinished() override;
-  // Tab completes [words] too (the extension commands), after the keywords.
-  void completeAlso(const std::vector<std::string>& words);
+  // Tab completes [words] too (the keywords and extension commands).
+  void completeWith(const std::vector<std::string>& words);
 
  private:
   std::optional<std::string> readEdited(const std::string& prompt);

@@ -1,25 +1,13 @@
 #include "value/matrix.h"
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <new>
 #include <ostream>
 
-#include "value/break_flag.h"
-#include "value/console.h"
-#include "value/diagnostics.h"
-#include "value/error.h"
-
-void keepLargeArraysOnHeap() {
-  constexpr int kThreshold = 512 << 20;
-  mallopt(M_MMAP_THRESHOLD, kThreshold);
-  mallopt(M_TRIM_THRESHOLD, kThreshold);
-  // The interpreter runs on a thread of its own, and a thread's arena cannot
-  // hold a block over 64 MiB: it would map every large state afresh. With one
-  // arena every thread allocates from the heap these thresholds govern.
-  mallopt(M_ARENA_MAX, 1);
-}
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
+#include "runtime/diagnostics.h"
+#include "runtime/script_error.h"
 
 bool fitsElementBudget(int64_t rows, int64_t cols) {
   if (rows <= 0 || cols <= 0) return true;
@@ -181,9 +169,7 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out) {
       const Complex* column = &b.data[flat(b, 0, j)];
       Complex sum{0.0, 0.0};
       for (int32_t k = 0; k < inner; ++k) {
-        const Complex p = complexProduct(row[static_cast<size_t>(k)], column[k]);
-        sum.re += p.re;
-        sum.im += p.im;
+        addProduct(sum, row[static_cast<size_t>(k)], column[k]);
       }
       out.data[flat(out, i, j)] = sum;
     }
@@ -210,43 +196,12 @@ bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out) {
       poll.throwAfter(terms.size() + 1);
       Complex sum{0.0, 0.0};
       for (int32_t k : terms) {
-        const Complex p = complexProduct(a.data[flat(a, i, k)], column[k]);
-        sum.re += p.re;
-        sum.im += p.im;
+        addProduct(sum, a.data[flat(a, i, k)], column[k]);
       }
       out.data[flat(out, i, j)] = sum;
     }
   }
   return true;
-}
-
-bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
-  const int64_t rows = int64_t{a.rows} * b.rows;
-  const int64_t cols = int64_t{a.cols} * b.cols;
-  if (!fitsElementBudget(rows, cols)) throw std::bad_alloc();
-  if (!out.setSizeForOverwrite(static_cast<int32_t>(rows), static_cast<int32_t>(cols))) {
-    out.release();
-    return false;
-  }
-  return true;
-}
-
-void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out) {
-  if (!shapeTensorProduct(a, b, out)) return;
-  // Column ja·b.cols + jb of out is column ja of a times column jb of b,
-  // written once in storage order.
-  Complex* target = out.data.data();
-  BreakPoll poll;
-  for (int32_t ja = 0; ja < a.cols; ++ja) {
-    for (int32_t jb = 0; jb < b.cols; ++jb) {
-      poll.throwAfter(static_cast<uint64_t>(out.rows));
-      const Complex* bColumn = &b.data[flat(b, 0, jb)];
-      for (int32_t ia = 0; ia < a.rows; ++ia) {
-        const Complex factor = a.data[flat(a, ia, ja)];
-        for (int32_t ib = 0; ib < b.rows; ++ib) *target++ = complexProduct(factor, bColumn[ib]);
-      }
-    }
-  }
 }
 
 Complex dotProduct(const Matrix& a, const Matrix& b) {
@@ -255,9 +210,7 @@ Complex dotProduct(const Matrix& a, const Matrix& b) {
   if (b.cols != 1) throw ScriptError("Dot product error 3\n");
   Complex sum{0.0, 0.0};
   for (size_t k = 0; k < a.data.size(); ++k) {
-    const Complex p = complexProduct(a.data[k], b.data[k]);
-    sum.re += p.re;
-    sum.im += p.im;
+    addProduct(sum, a.data[k], b.data[k]);
   }
   return sum;
 }

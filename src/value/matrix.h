@@ -24,12 +24,6 @@ inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 14;
 inline constexpr int64_t kMaxMatrixElements = int64_t{1} << 27;
 #endif
 
-// Keeps freed element arrays of state vectors up to 24 qubits (256 MiB and
-// the allocator's header) on the heap, so the next state of the same size
-// reuses them. Without it every state vector of 21 qubits or more is fresh
-// memory, faulted in page by page on each new result. Called once at start-up.
-void keepLargeArraysOnHeap();
-
 // True when a [rows] × [cols] matrix stays within kMaxMatrixElements
 // (non-positive sizes fit: they make an empty matrix).
 bool fitsElementBudget(int64_t rows, int64_t cols);
@@ -90,14 +84,6 @@ bool multiply(const Matrix& a, const Matrix& b, Matrix& out);
 // bit, in time proportional to the non-zero entries of [b]. With an infinity
 // or NaN in [a] it differs (0 · inf is NaN): callers must know [a] is finite.
 bool multiplyFiniteBySparse(const Matrix& a, const Matrix& b, Matrix& out);
-
-// [out] = [a] ⊗ [b], the Kronecker product with the left factor most
-// significant. A factor without storage gives an empty [out].
-void tensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
-// Shapes [out] for [a] ⊗ [b] without filling it: false (and [out] empty)
-// when a factor has no storage; throws std::bad_alloc past the element
-// budget. Shared by the plain product above and the threaded kernel.
-bool shapeTensorProduct(const Matrix& a, const Matrix& b, Matrix& out);
 
 // Σ a[k]·b[k] without conjugation. Throws "Dot product error 1\n" on a count
 // mismatch, "... 2\n" when [a] is not a vector, "... 3\n" when [b] is not a

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "value/error.h"
+#include "runtime/script_error.h"
 
 const std::string& typeNameOf(ValueType type) {
   static const std::array<std::string, 8> names = {"",       "string", "integer", "double",
@@ -55,18 +55,18 @@ Object Object::makeSystem(std::string name, std::vector<int32_t> dimensions) {
 
 void Object::stringMismatch() { throw ScriptError("getString error - type is NULL or not string"); }
 void Object::integerMismatch() { throw ScriptError("getInteger error - type is NULL or not int"); }
-double& Object::getDouble() const {
+const double& Object::getDouble() const {
   // The double getter's text really does begin "getInteger": scripts and
   // transcripts match on it.
   return fetch<double>(*this, ValueType::Double, "getInteger error - type is NULL or not double");
 }
-Complex& Object::getComplex() const {
+const Complex& Object::getComplex() const {
   return fetch<Complex>(*this, ValueType::Complex, "getComplex error - type is NULL or not complex");
 }
-Matrix& Object::getMatrix() const {
+const Matrix& Object::getMatrix() const {
   return fetch<Matrix>(*this, ValueType::Matrix, "getMatrix error - type is NULL or not matrix");
 }
-std::vector<int32_t>& Object::getSystem() const {
+const std::vector<int32_t>& Object::getSystem() const {
   return fetch<std::vector<int32_t>>(*this, ValueType::System, "getInteger error - type is NULL or not System");
 }
 const std::vector<double>& Object::vectorValue() const { return std::get<std::vector<double>>(*payload); }

@@ -68,18 +68,18 @@ struct Object {
 
   // Strict getters: the payload itself when the type matches exactly, else
   // the getter's error message is thrown.
-  std::string& getString() const {
+  const std::string& getString() const {
     if (payload && type == ValueType::String) return std::get<std::string>(*payload);
     stringMismatch();
   }
-  int32_t& getInteger() const {
+  const int32_t& getInteger() const {
     if (payload && type == ValueType::Integer) return std::get<int32_t>(*payload);
     integerMismatch();
   }
-  double& getDouble() const;
-  Complex& getComplex() const;
-  Matrix& getMatrix() const;
-  std::vector<int32_t>& getSystem() const;
+  const double& getDouble() const;
+  const Complex& getComplex() const;
+  const Matrix& getMatrix() const;
+  const std::vector<int32_t>& getSystem() const;
   // Read access for printing and assignment (type must be Vector).
   const std::vector<double>& vectorValue() const;
 
@@ -102,6 +102,21 @@ void assignObject(Object& target, const Object& source);
 // otherwise nothing has happened and assignObject applies.
 bool moveIntoObject(Object& target, Object& source);
 
+// Whether freed payload blocks are kept for reuse. Not under
+// AddressSanitizer: a block handed out again would hide a use after free of
+// the payload it held, exactly the fault shared payloads could bring.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kKeepFreedPayloads = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kKeepFreedPayloads = false;
+#else
+inline constexpr bool kKeepFreedPayloads = true;
+#endif
+#else
+inline constexpr bool kKeepFreedPayloads = true;
+#endif
+
 // Allocates payload blocks. Blocks freed on a thread are kept there for
 // reuse (a few dozen), so the values a loop makes and drops every round do
 // not go through the heap each time.
@@ -119,7 +134,7 @@ struct PayloadAllocator {
   }
   void deallocate(T* p, size_t n) {
     Kept& kept = keptBlocks();
-    if (n == 1 && kept.count < Kept::kMax) {
+    if (kKeepFreedPayloads && n == 1 && kept.count < Kept::kMax) {
       kept.blocks[kept.count++] = p;
       return;
     }

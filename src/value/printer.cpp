@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "value/break_flag.h"
-#include "value/console.h"
+#include "runtime/break_flag.h"
+#include "runtime/console.h"
 
 std::string formatDouble(double x) {
   char buffer[64];
