@@ -2,9 +2,11 @@
 // standard input, one line with -e, seeds that repeat draws, and the exit
 // statuses a calling program relies on.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "transcript.h"
@@ -18,10 +20,12 @@ struct Outcome {
 };
 
 // Runs the binary with [args] (shell words) in the current directory, with
-// [input] on standard input.
+// [input] on standard input. Args that start with ";" run a command line of
+// their own instead.
 Outcome run(const ScratchDir& dir, const std::string& args, const std::string& input = "") {
   dir.write("stdin.txt", input);
-  const std::string command = std::string(DOVEX_BINARY) + " " + args + " <stdin.txt 2>stderr.txt";
+  const std::string command =
+      (args.rfind(";", 0) == 0 ? args.substr(1) : std::string(DOVEX_BINARY) + " " + args) + " <stdin.txt 2>stderr.txt";
   FILE* pipe = popen(command.c_str(), "r");
   Outcome r{"", "", -1};
   if (!pipe) return r;
@@ -88,15 +92,68 @@ TEST(CommandLine, OneLineEchoesAsThePromptDoesWithoutBannerOrPrompt) {
 TEST(CommandLine, WrongCommandLinesAndUnreadableScriptsExitWithTwoAndSayWhy) {
   ScratchDir dir;
   dir.write("ok.txt", "5");
-  for (const char* args : {"missing.txt", ".", "--seed", "--seed -1", "--seed 4294967296", "--seed 12x", "--seed ''",
-                           "--bogus", "ok.txt ok.txt", "-e", "-e 5 ok.txt"}) {
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  for (const char* args : {"missing.txt", ".", "fifo", "--seed", "--seed -1", "--seed 4294967296",
+                           "--seed 0004294967296", "--seed 12x", "--seed ''", "--bogus", "ok.txt ok.txt", "-e",
+                           "-e 5 ok.txt", "-l", "-l nosuch -e 5"}) {
     const Outcome r = run(dir, args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.out, "") << args;
     EXPECT_NE(r.err, "") << args;
   }
+  // A FILE that is no regular file says what it is and how to run such a
+  // script, without waiting for a writer on a pipe.
+  EXPECT_EQ(run(dir, "fifo").err,
+            "dovex: 'fifo' is a pipe, not a regular file; 'dovex -' runs a script read from standard input "
+            "(... | dovex -)\n");
+  EXPECT_NE(run(dir, ".").err.find("'.' is a directory, not a regular file;"), std::string::npos);
   EXPECT_EQ(run(dir, "--seed 4294967295 ok.txt").status, 0);
   EXPECT_EQ(run(dir, "-- ok.txt").status, 0);
+}
+
+TEST(CommandLine, InterpreterLinesSeveralLinesLeadingZerosAndLostOutput) {
+  ScratchDir dir;
+  // A first line "#!" is skipped from the command line only; `file` reads it.
+  const std::string script = "#!/usr/bin/env dovex\nbegin\n(nop says five)\n(print 5)\n";
+  dir.write("five", script);
+  ASSERT_EQ(chmod("five", 0755), 0);
+  const std::string folder = std::filesystem::path(DOVEX_BINARY).parent_path().string();
+  const Outcome executable = run(dir, "; PATH=" + folder + ":$PATH ./five");
+  EXPECT_EQ(executable.out, "integer temp = 5\n");
+  EXPECT_EQ(executable.status, 0);
+  EXPECT_EQ(run(dir, "-", script).out, "integer temp = 5\n");
+  EXPECT_EQ(printedByFile("five").rfind("Syntax error '#!/usr/bin/env dovex begin", 0), 0u);
+  // Each line of -e runs as typed at the prompt, up to an `exit`.
+  EXPECT_EQ(run(dir, "-e 'add 1 2\n\nadd 3 4\n'").out,
+            "integer temp = 3\n\nstring temp = \n\ninteger temp = 7\n\n");
+  EXPECT_EQ(run(dir, "-e '5\nexit\n6'").out, "integer temp = 5\n\n");
+  EXPECT_EQ(run(dir, "--seed 00000000001 -e 'rand 1000'").out, run(dir, "--seed 1 -e 'rand 1000'").out);
+  // Output that cannot be written fails the run, whether it is lost at the
+  // end or part-way through a long one, and in a session too.
+  for (const char* args : {"-e 'add 1 2' >/dev/full", "-e 'matrix 300 300 ident' >/dev/full", "-q >/dev/full"}) {
+    const Outcome lost = run(dir, args, "add 1 2\n");
+    EXPECT_EQ(lost.err, "dovex: write error: No space left on device\n") << args;
+    EXPECT_EQ(lost.status, 1) << args;
+  }
+}
+
+TEST(CommandLine, LibrariesRunIntoTheGlobalsFirstEachFileOnce) {
+  ScratchDir dir;
+  std::filesystem::create_directories("prog/libs");
+  dir.write("prog/libs/counter.txt", "begin\n(new integer loads)\n(set loads (add (get loads) 1))\n(print_one_line loaded)");
+  dir.write("prog/helper", "begin (new integer helper) (set helper 9)");
+  dir.write("prog/main.txt", "begin\n(file prog/inner.txt)");
+  dir.write("prog/inner.txt", "begin\n(print (get loads))\n(print (get helper))");
+  // Found by DOVEX_PATH (a missing folder skipped) and beside the script;
+  // every scope sees the names; one file named twice runs once.
+  const Outcome found = run(dir, "; DOVEX_PATH=/no/such:prog/libs " + std::string(DOVEX_BINARY) +
+                                     " -l counter -l prog/libs/counter.txt -l helper prog/main.txt");
+  EXPECT_EQ(found.out, "loadedinteger loads = 1\ninteger helper = 9\n");
+  EXPECT_EQ(found.status, 0);
+  // The source tree's lib/ holds the gates, seen from any folder.
+  EXPECT_EQ(run(dir, "-l gates -e 'get_element (get CNOT) 3 2'").out, "complex temp = 1 + 0i\n\n");
+  EXPECT_NE(run(dir, "-l counter -e 5").err.find("cannot find the library 'counter' (nor counter.txt) in: ."),
+            std::string::npos);
 }
 
 TEST(CommandLine, TheSameSeedRepeatsEveryDrawAndMeasurement) {
@@ -114,4 +171,41 @@ TEST(CommandLine, TheSameSeedRepeatsEveryDrawAndMeasurement) {
   std::string others;
   for (const char* seed : {"1", "2", "3"}) others += run(dir, std::string("--seed ") + seed + " -e '" + line + "'").out;
   EXPECT_EQ(others.find(first.out), std::string::npos) << "other seeds, other draws";
+}
+
+TEST(CommandLine, NotesOnStandardErrorSayWhereAndWhatWithoutChangingTheOutput) {
+  ScratchDir dir;
+  dir.write("inner.dvx", "begin\n  (new integer n)\n  (set n 2.5)\n  (print (sin 1))\nend\n");
+  dir.write("outer.dvx", "begin\n  (print (get missing))\n  (add 1 2 3)\n  (mul 2 3)\n  (file inner.dvx)\nend\n");
+  const Outcome shown = run(dir, "outer.dvx");
+  EXPECT_EQ(shown.err,
+            "outer.dvx:2:11: warning: no variable 'missing' is visible here, so get gives nothing\n"
+            "outer.dvx:3:4: warning: add reads 2 arguments; 1 more is ignored\n"
+            "outer.dvx:4:4: in mul 2 3\n"
+            "outer.dvx:4:4: warning: no keyword or extension command is called 'mul'; did you mean `mult`?\n"
+            "inner.dvx:3:4: warning: 'n' is an integer and the value a double, so 'n' is left as it was\n"
+            "  called from outer.dvx:5:4\n"
+            "inner.dvx:4:11: in sin 1\n"
+            "  argument 1 of sin is the integer 1; a double is expected (write 1.0)\n"
+            "  called from outer.dvx:5:4\n"
+            "inner.dvx:4:4: the error stopped the script at print (sin 1)\n");
+  // An argument computed by an expression is named as well as a literal one.
+  EXPECT_NE(run(dir, "-e 'mult 2 (sin (add 1 1))'").err.find("argument 1 of sin is the integer 2;"),
+            std::string::npos);
+
+  // Warnings never touch standard output: silenced, or counted for the exit status.
+  const Outcome silenced = run(dir, "-W none outer.dvx");
+  EXPECT_EQ(silenced.out, shown.out);
+  EXPECT_EQ(silenced.err.find("warning"), std::string::npos);
+  EXPECT_EQ(run(dir, "-W none -e 'add 1 2 3'").status, 0);
+  const Outcome counted = run(dir, "-W error -e 'add 1 2 3'");
+  EXPECT_EQ(counted.out, "integer temp = 3\n\n");
+  EXPECT_EQ(counted.status, 1);
+  EXPECT_EQ(run(dir, "-W maybe -e 1").status, 2);
+
+  // Brackets that do not balance, in a line and in a script (the line
+  // breaks of a script counted).
+  EXPECT_EQ(run(dir, "-e '1\nprint (add 40 2'").err,
+            "-e:2:7: warning: this ( is never closed: the rest of the text is inside it\n");
+  EXPECT_EQ(run(dir, "-", "begin\n  (print 1))\n(print 2)\n").err, "-:2:12: warning: this ) closes nothing\n");
 }

@@ -116,7 +116,7 @@ TEST(LanguageReference, TheCommandLineAndBangHelpAreDocumented) {
   for (const std::string& line : referenceLines()) text += line + "\n";
   EXPECT_NE(text.find("### The command line"), std::string::npos);
   for (const char* documented : {"`!help`", "`!help` *word*", "`dovex FILE`", "`dovex -`", "`dovex -e LINE`",
-                                 "`-c LINE`", "`--seed N`", "`-q`", "`--version`", "`--help`"}) {
+                                 "`-c LINE`", "`-l NAME`", "`--seed N`", "`-q`", "`--version`", "`--help`"}) {
     EXPECT_NE(text.find(documented), std::string::npos) << documented << " is not in docs/language.md";
   }
 }

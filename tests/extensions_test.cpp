@@ -5,10 +5,13 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "extensions/svg_chart.h"
 #include "transcript.h"
 
 namespace {
@@ -62,7 +65,9 @@ TEST(ShowState, TermsWithAmplitudeProbabilityAndKetInEitherNumbering) {
   // its sign; a NaN is always shown, an all-zero state says so.
   EXPECT_EQ(session({"show_state (set_element (matrix 24 1 zero) 23 0 (complex 1 -1)) (get wide)",
                      "show_state (set_element (matrix 2 1 zero) 1 0 (sqrt -1.0))", "show_state (matrix 3 1 zero)"}),
-            tx({"(1 - 1i) |1,11⟩  p = 2\n" + NUL, "-nan |1⟩  p = -nan\n" + NUL, "(every amplitude is 0)\n" + NUL}));
+            tx({"(1 - 1i) |1,11⟩  p = 2\n(the state is not normalised: its squared norm is 2)\n" + NUL,
+                "-nan |1⟩  p = -nan\n(the state is not normalised: its squared norm is -nan)\n" + NUL,
+                "(every amplitude is 0)\n" + NUL}));
 }
 
 TEST(ShowState, OfMoreThan64TermsTheMostProbableAreShownAndTheRestCounted) {
@@ -84,6 +89,39 @@ TEST(Histogram, BarsOfFixedWidthForTheRegisterOrOneSubsystem) {
       tx({"|00⟩ " + half + " 50%\n|11⟩ " + half + " 50%\n" + NUL, "|0⟩ " + half + " 50%\n|1⟩ " + half + " 50%\n" + NUL,
           "|0⟩ " + half + " 50%\n|1⟩ " + quarter + " 25%\n|2⟩ " + quarter + " 25%\n" + NUL,
           "|0⟩ " + quarter + " 25%\n|1⟩ ██████████████████████████████           75%\n" + NUL}));
+}
+
+TEST(Histogram, ProbabilitiesThatPrintAlikeDrawAlike) {
+  // After two Grover rounds seven kets hold 1/128 each, computed along
+  // different paths: rounding residues must not change their bars.
+  ScratchDir dir;
+  const std::string out = transcriptWithExtensions({"file " + kSource + "/examples/grover_view.txt"});
+  std::set<std::string> bars;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.ends_with(" 0.78125%")) bars.insert(line.substr(line.find(' ')));
+  }
+  EXPECT_EQ(bars.size(), 1u) << out;
+}
+
+TEST(StateViews, AStateNotNormalisedIsSaidToBeSoInOneLine) {
+  const std::string twice = "(matrix 2 1 (complex 1 0) (complex 1 0))";
+  const std::string full = "████████████████████████████████████████";
+  const std::string note = "(the state is not normalised: its squared norm is 2)\n";
+  const std::string out = session({"histogram " + twice, "sample (matrix 1 1 (complex 1.5 0)) 4",
+                                   "show_state (matrix 2 1 (complex 1 0) (complex 0.00001 0))",
+                                   "show_state (matrix 2 1 (complex 1 0) (complex 0.001 0))"});
+  EXPECT_EQ(out.substr(0, out.find("vector temp")),
+            tx({"|0⟩ " + full + " 100%\n|1⟩ " + full + " 100%\n" + note + NUL}) + P +
+                "|0⟩ 4\n(the state is not normalised: its squared norm is 2.25)\n");
+  // Within 1e-9 of 1 is normalised; beyond it, a drift that prints as 1 is named.
+  EXPECT_TRUE(out.ends_with(tx({"    1 |0⟩  p = 1\n1e-05 |1⟩  p = 1e-10\n" + NUL,
+                                "    1 |0⟩  p = 1\n0.001 |1⟩  p = 1e-06\n(the state is not normalised: its squared "
+                                "norm differs from 1 by 1e-06)\n" + NUL})))
+      << out;
+  ScratchDir dir;
+  session({"plot_file twice.svg " + twice});
+  EXPECT_NE(dir.read("twice.svg").find(">the state is not normalised: its squared norm is 2</text>"), std::string::npos);
 }
 
 TEST(Sample, CountsFollowTheDistributionRepeatForASeedAndLeaveTheStateAlone) {
@@ -144,6 +182,39 @@ TEST(PlotFile, FollowsTheFileRulesOfNewFile) {
   EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
   EXPECT_NE(svg.find("Probabilities of the basis states of 2 ⊗ 2"), std::string::npos);
   EXPECT_EQ(dir.read("kept.svg"), "<missing>") << "a refused state opens no file";
+}
+
+// The tick labels of a chart, in order: "0%,10%,...".
+std::string tickLabels(const std::string& svg) {
+  std::string labels;
+  for (size_t at = 0; (at = svg.find("class=\"tick\"", at)) != std::string::npos; ++at) {
+    const size_t start = svg.find('>', at) + 1;
+    labels += svg.substr(start, svg.find('<', start) - start) + ",";
+  }
+  return labels;
+}
+
+TEST(PlotFile, TheAxisFitsTheLargestBarWithRoundTicksUnlessFullIsAsked) {
+  for (const auto& [largest, top, step] : {std::tuple{50.0, 50.0, 10.0}, {94.5312, 100.0, 20.0}, {12.5, 15.0, 5.0},
+                                           {0.78125, 0.8, 0.2}, {100.0, 100.0, 20.0}, {400.0, 400.0, 100.0},
+                                           {50.00000000000001, 50.0, 10.0}, {0.0, 100.0, 25.0}}) {
+    EXPECT_DOUBLE_EQ(fittedTicks(largest).top, top) << largest;
+    EXPECT_DOUBLE_EQ(fittedTicks(largest).step, step) << largest;
+  }
+  ScratchDir dir;
+  EXPECT_EQ(session({"plot_file fitted.svg (get bell) (get pair)", "plot_file full.svg (get bell) (get pair) 1 full",
+                     "plot_file three.svg (matrix 3 1 (complex 0.6 0) (complex 0.8 0) (complex 0 0)) full",
+                     "plot_file x.svg (get bell) pair", "plot_file x.svg (get bell) (get pair) 1 (add 1 1)"}),
+            tx({NUL, NUL, NUL,
+                "Syntax error 'plot_file x.svg (get bell) pair'; unknown last argument 'pair' (full asks for the "
+                "0-100% axis)\n" + NUL,
+                "Syntax error 'plot_file x.svg (get bell) (get pair) 1 (add 1 1)'; unknown last argument 'add 1 1' "
+                "(full asks for the 0-100% axis)\n" + NUL}));
+  EXPECT_EQ(tickLabels(dir.read("fitted.svg")), "0%,10%,20%,30%,40%,50%,");
+  EXPECT_EQ(tickLabels(dir.read("full.svg")), "0%,25%,50%,75%,100%,");
+  EXPECT_NE(dir.read("full.svg").find(">Outcome probabilities of subsystem 1 of 2 ⊗ 2</text>"), std::string::npos);
+  EXPECT_NE(dir.read("three.svg").find(">Probabilities of 3 basis states</text>"), std::string::npos);
+  EXPECT_EQ(dir.read("x.svg"), "<missing>");
 }
 
 TEST(GateLibrary, EveryGateIsUnitaryWithExactEntries) {

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """plot_file writes SVG that a real renderer draws as the histogram it means.
 
-Runs the interpreter on a Bell pair and on subsystem 0 of a qutrit-qubit
-state, parses each file as XML, renders it with rsvg-convert and measures
-the bars in the PNG: each must be as tall as its probability of the axis.
+Runs the interpreter on a Bell pair (on the fitted axis and on the full
+one), on subsystem 0 of a qutrit-qubit state and on one qubit of five,
+parses each file as XML, renders it with rsvg-convert and measures the bars
+in the PNG: each must be as tall as its probability of the axis, and the
+title must fit in the image.
 Usage: plot_render_test.py path/to/dovex
 """
 import os
@@ -18,15 +20,20 @@ import zlib
 SKIP = 77
 SVG = "{http://www.w3.org/2000/svg}"
 
-SESSION = """global (begin (new space q 2) (new space t 3) (new system pair 2 q q) (new system qt 2 t q))
+SESSION = """global (begin (new space q 2) (new space t 3) (new system pair 2 q q) (new system qt 2 t q) (new system five 5 q q q q q))
 plot_file bell.svg (set_element (set_element (matrix 4 1 zero) 0 0 (sqrt 0.5)) 3 0 (sqrt 0.5)) (get pair)
+plot_file full.svg (set_element (set_element (matrix 4 1 zero) 0 0 (sqrt 0.5)) 3 0 (sqrt 0.5)) (get pair) full
 plot_file qt.svg (matrix 6 1 (complex 0.5 0) (complex 0 0.5) (complex 0 0) (complex -0.5 0) (complex 0 0) (complex 0.5 0)) (get qt) 0
+plot_file five.svg (matrix 32 1 UFT) (get five) 3
 """
 
-# file: (words the title must hold, bar labels in order, their probabilities)
+# file: (words the title must hold, bar labels in order, their probabilities,
+# the top of the axis in percent)
 EXPECTED = {
-    "bell.svg": ("2 ⊗ 2", ["|00⟩", "|11⟩"], [0.5, 0.5]),
-    "qt.svg": ("subsystem 0 of 3 ⊗ 2", ["|0⟩", "|1⟩", "|2⟩"], [0.5, 0.25, 0.25]),
+    "bell.svg": ("2 ⊗ 2", ["|00⟩", "|11⟩"], [0.5, 0.5], 50),
+    "full.svg": ("2 ⊗ 2", ["|00⟩", "|11⟩"], [0.5, 0.5], 100),
+    "qt.svg": ("subsystem 0 of 3 ⊗ 2", ["|0⟩", "|1⟩", "|2⟩"], [0.5, 0.25, 0.25], 50),
+    "five.svg": ("subsystem 3 of 2 ⊗ 2 ⊗ 2 ⊗ 2 ⊗ 2", ["|0⟩", "|1⟩"], [0.5, 0.5], 50),
 }
 
 
@@ -60,7 +67,11 @@ def is_bar(pixel):
     return b > 150 and r < 120 and g < 160
 
 
-def check(path, title_words, labels, probabilities):
+def is_ink(pixel):
+    return max(pixel) < 100
+
+
+def check(path, title_words, labels, probabilities, axis_top):
     root = ET.parse(path).getroot()
     assert root.tag == SVG + "svg", root.tag
     title = root.find(SVG + "title").text
@@ -68,6 +79,8 @@ def check(path, title_words, labels, probabilities):
     texts = [t.text for t in root.iter(SVG + "text")]
     for label in labels:
         assert label in texts, (label, texts)
+    ticks = [float(t.text.rstrip("%")) for t in root.iter(SVG + "text") if t.get("class") == "tick"]
+    assert max(ticks) == axis_top, (path, ticks)
     axes = [l for l in root.iter(SVG + "line") if l.get("class") == "axis"]
     assert len(axes) == 2, "two axes"
     top = min(float(l.get("y1")) for l in axes)
@@ -85,10 +98,14 @@ def check(path, title_words, labels, probabilities):
         while y > 0 and is_bar(pixels[y][x]):
             y -= 1
         drawn = base - y
-        assert abs(drawn - p * (base - top)) <= 3, (path, x, drawn, p * (base - top))
+        wanted = p * 100 / axis_top * (base - top)
+        assert abs(drawn - wanted) <= 3, (path, x, drawn, wanted)
         # Beside the bar, at half its height, is the background.
         gap = round(float(rect.get("x"))) - 4
-        assert not is_bar(pixels[int(base - p * (base - top) / 2)][gap]), (path, gap)
+        assert not is_bar(pixels[int(base - wanted / 2)][gap]), (path, gap)
+    # The title, drawn in the band at the top, keeps clear of both edges.
+    inked = [x for y in range(8, 36) for x in range(width) if is_ink(pixels[y][x])]
+    assert inked and min(inked) >= 4 and max(inked) <= width - 5, (path, min(inked), max(inked), width)
 
 
 def main():
@@ -99,8 +116,8 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         result = subprocess.run([dovex], input=SESSION, capture_output=True, text=True, cwd=work, timeout=60)
         assert "rror" not in result.stdout, result.stdout
-        for name, (title_words, labels, probabilities) in EXPECTED.items():
-            check(os.path.join(work, name), title_words, labels, probabilities)
+        for name, (title_words, labels, probabilities, axis_top) in EXPECTED.items():
+            check(os.path.join(work, name), title_words, labels, probabilities, axis_top)
     print("plot_file: SVG parsed and rendered; bar heights match")
     return 0
 

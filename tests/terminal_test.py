@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Drives the interpreter in a real terminal (tmux): line editing, history,
-keyword completion, pasted lines, breaking loops and long built-ins with a key
+keyword completion, pasted lines, lines continued while a bracket is open,
+breaking loops and long built-ins with a key
 and with Ctrl-C, a history file that is a symbolic link, output redirected to a
 file, and Ctrl-C without a terminal.
 
@@ -135,6 +136,23 @@ def main():
             tmux("paste-buffer", "-p", "-d", "-b", "two", "-t", SESSION)
             wait_for("integer temp = 70")
             assert screen().index("integer temp = 30") < screen().index("integer temp = 70"), screen()
+            # A line that leaves a bracket open goes on after the continuation
+            # prompt and runs once, joined; so does a pasted indented block.
+            keys("print (add 40", "Enter")
+            wait_for("    ...")
+            keys("2)", "Enter")
+            wait_for("integer temp = 42")
+            tmux("set-buffer", "-b", "block",
+                 "begin (new integer k) (while (< (get k) 2)\n    (set k (add (get k) 1))\n    (print (get k)))\n")
+            tmux("paste-buffer", "-p", "-d", "-b", "block", "-t", SESSION)
+            wait_for("integer k = 2")
+            # An empty line abandons a continued line, and so does Ctrl-C.
+            keys("add (1", "Enter")
+            keys("Enter")
+            keys("add (2", "Enter", "3")
+            wait_for("    ... 3")
+            keys("C-c")
+            time.sleep(0.3)
             # Completion: "rowS" completes to the keyword rowSize.
             keys("rowS", "Tab")
             keys(" (matrix 3 2 zero)", "Enter")
@@ -213,6 +231,12 @@ def main():
             history = f.read().splitlines()
         assert "add 1 2" in history and "get g" in history and history[-1].startswith("begin (new array"), history
         assert "half typed" not in history, history
+        # A continued line is one entry, joined as a script's lines are; an
+        # abandoned one is not kept and never ran.
+        assert "print (add 40 2)" in history, history
+        assert "begin (new integer k) (while (< (get k) 2) (set k (add (get k) 1)) (print (get k)))" in history, history
+        assert not [h for h in history if h.startswith("add (")], history
+        assert "Dovex > add (1\n    ...\nDovex > add (2\n    ... 3\nDovex > rowSize" in final, final
         print(final)
         print("history:", history)
         linked_history(home)

@@ -26,6 +26,7 @@ fi
 have_program tmux || missing+=(tmux)
 have_program python3 || missing+=(python3)
 have_program rsvg-convert || missing+=(librsvg2-bin)
+have_program man || missing+=(man-db)
 # The notebook kernel, its example notebooks and the .npy tests run on
 # Debian's own Python, whatever python3 comes first on PATH.
 debian_python=/usr/bin/python3

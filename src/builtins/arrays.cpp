@@ -72,7 +72,8 @@ static void builtinGetIndex(Call& call) {
     call.syntaxError("");
     return;
   }
-  call.targetScope.findVariable(stem->getString() + "." + decimal(index->getInteger()), call.result);
+  const std::string name = stem->getString() + "." + decimal(index->getInteger());
+  if (!call.targetScope.findVariable(name, call.result)) call.warnUnknownVariable(name, "get_index gives nothing");
 }
 
 static void builtinVector(Call& call) {
@@ -98,8 +99,9 @@ template <typename Body>
 void guarded(const Call& call, Body body) {
   try {
     body();
-  } catch (const ScriptError& e) {
+  } catch (ScriptError& e) {
     call.report() << "Syntax error '" << call.text << "': " << e.what() << "\n";
+    call.noteCaught(e);
   }
 }
 

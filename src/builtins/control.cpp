@@ -42,8 +42,9 @@ static void builtinIf(Call& call) {
   try {
     const int32_t value = condition->getInteger();
     call.argumentInto(value != 0 ? 2 : 3, call.result);
-  } catch (const ScriptError& e) {
+  } catch (ScriptError& e) {
     call.syntaxError(std::string(": ") + e.what());
+    call.noteCaught(e);
   }
 }
 

@@ -176,8 +176,9 @@ static void builtinMatrix(Call& call) {
       Complex value;
       try {
         value = element->getComplex();
-      } catch (const ScriptError& e) {
+      } catch (ScriptError& e) {
         call.report() << e.what() << "\n";
+        call.noteCaught(e);
         return;
       }
       m.setElement(i, j, value);

@@ -116,7 +116,8 @@ class MeasurementArgs {
 void storeInteger(Call& call, const std::string& name, int32_t value) {
   Object stored;
   stored.setInteger(value);
-  call.targetScope.assignVariable(name, stored);
+  const Scope::Assignment found = call.targetScope.assignVariable(name, stored);
+  call.warnUnassigned(name, found, ValueType::Integer, true, "the outcome " + decimal(value));
 }
 
 }  // namespace
@@ -183,7 +184,9 @@ static void builtinMeasureDistribution(Call& call) {
   for (size_t o = 0; o < p.size(); ++o) {
     Object stored;
     stored.setDouble(p[o]);
-    call.targetScope.assignVariable(args[4].getString() + "." + decimal(static_cast<int64_t>(o)), stored);
+    const std::string name = args[4].getString() + "." + decimal(static_cast<int64_t>(o));
+    call.warnUnassigned(name, call.targetScope.assignVariable(name, stored), ValueType::Double, true,
+                        "the probability");
   }
   call.result.setVector(std::move(p));
 }

@@ -9,7 +9,10 @@ static void builtinFile(Call& call) {
   // with spaces in quotes or brackets.
   const std::string path = call.token(1);
   std::string script;
-  const ScriptRead outcome = call.interp.files.mayOpen(path) ? readScriptFile(path, script) : ScriptRead::CannotOpen;
+  SourceText source;
+  source.name = path;
+  const ScriptRead outcome =
+      call.interp.files.mayOpen(path) ? readScriptFile(path, script, FirstLine::Kept, &source) : ScriptRead::CannotOpen;
   if (outcome == ScriptRead::CannotOpen) {
     reportCannotOpen(path);
     return;
@@ -20,7 +23,7 @@ static void builtinFile(Call& call) {
   }
   // The whole file is one statement of this evaluation: the variables it
   // creates without `global` end with the script.
-  call.interp.evaluateLine(std::move(script), call.localScope, call.result, call.statementTarget());
+  call.interp.evaluateLine(std::move(script), call.localScope, call.result, call.statementTarget(), &source);
 }
 
 static void builtinHelp(Call& call) {

@@ -34,23 +34,35 @@ static void builtinNew(Call& call) {
 
 static void builtinDelete(Call& call) {
   const Arg name = call.argument(1);
-  call.callerScope.deleteVariable(name.asVariableName());
+  if (!call.callerScope.deleteVariable(name.asVariableName())) {
+    call.warnUnknownVariable(name->getString(), "delete removes nothing");
+  }
 }
 
 static void builtinGet(Call& call) {
   const Arg name = call.argument(1);
-  call.targetScope.findVariable(name.asVariableName(), call.result);
+  if (!call.targetScope.findVariable(name.asVariableName(), call.result)) {
+    call.warnUnknownVariable(name->getString(), "get gives nothing");
+  }
 }
 
 static void builtinSize(Call& call) {
   const Arg name = call.argument(1);
-  call.targetScope.findVariable(name->getString() + ".size", call.result);
+  const std::string sizeName = name->getString() + ".size";
+  if (!call.targetScope.findVariable(sizeName, call.result)) call.warnUnknownVariable(sizeName, "size gives nothing");
 }
 
 static void builtinSet(Call& call) {
   const Arg name = call.argument(1);
   Arg value = call.argument(2);
-  call.targetScope.assignVariable(name.asVariableName(), value.take());
+  const ValueType type = value->type;
+  const bool hasValue = value->hasPayload();
+  // Only a matrix or a vector can hand its storage over; other values are
+  // copied where they are.
+  const bool movable = type == ValueType::Matrix || type == ValueType::Vector;
+  const Scope::Assignment found = movable ? call.targetScope.assignVariable(name.asVariableName(), value.take())
+                                          : call.targetScope.assignVariable(name.asVariableName(), *value);
+  call.warnUnassigned(name->getString(), found, type, hasValue, "the value");
 }
 
 // The variable keywords, one row each.

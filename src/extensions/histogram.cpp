@@ -11,11 +11,15 @@ namespace {
 constexpr int kBarCells = 40;
 
 // A bar of [p] × kBarCells cells, drawn in eighths of a cell; at least one
-// eighth for any probability above 0, so no shown outcome looks empty.
+// eighth for any probability above 0, so no shown outcome looks empty. The
+// length is worked out from the percentage as printed beside the bar, so
+// probabilities that print alike draw alike, whatever rounding residue
+// tells them apart.
 std::string barText(double p) {
   static const char* const kEighths[] = {"", "▏", "▎", "▍", "▌", "▋", "▊", "▉"};
-  const double clamped = std::isnan(p) ? 0.0 : std::clamp(p, 0.0, 1.0);
-  long eighths = std::lround(clamped * kBarCells * 8);
+  const double percent = printedPercent(p);
+  const double clamped = std::isnan(percent) ? 0.0 : std::clamp(percent, 0.0, 100.0);
+  long eighths = std::lround(clamped * (kBarCells * 8) / 100.0);
   if (clamped > 0.0) eighths = std::max(eighths, 1L);
   std::string bar;
   for (long i = 0; i < eighths / 8; ++i) bar += "█";
@@ -33,7 +37,7 @@ constexpr const char* kHistogramHelp =
     "  probabilities of the outcomes of subsystem K, the numbers\n"
     "  measure_distribution gives. Outcomes of probability 0 are left out; of more\n"
     "  than 64 the 64 most probable are shown. Kets as in show_state. The result\n"
-    "  is left as it was.\n"
+    "  is left as it was. A state whose squared norm is not 1 is said to be so.\n"
     "  Example: histogram (get psi) (get pair) 1\n";
 
 }  // namespace
@@ -48,6 +52,7 @@ static void extensionHistogram(Call& call) {
   printColumns(call.out(), rows, "llr");
   if (rows.empty()) call.out() << "(every probability is 0)\n";
   printHidden(call.out(), shown, "outcomes", percentText(shown.hiddenWeight));
+  if (!rows.empty()) printNormalisationNote(call.out(), reg);  // else all 0 was said
 }
 
 constexpr KeywordRow kRows[] = {

@@ -20,7 +20,7 @@ constexpr const char* kSampleHelp =
     "  sums of the probabilities divided by their total. Prints the outcomes that\n"
     "  came up with their counts (at most 64 lines, the most frequent) and gives\n"
     "  the counts of all outcomes as a vector indexed by outcome. --seed repeats\n"
-    "  them.\n"
+    "  them. A state whose squared norm is not 1 is said to be so.\n"
     "  Example: sample (get psi) 1000 (get pair)\n";
 
 }  // namespace
@@ -58,6 +58,7 @@ static void extensionSample(Call& call) {
   for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), decimal(static_cast<int64_t>(counts[o]))});
   printColumns(call.out(), rows, "lr");
   printHidden(call.out(), shown, "outcomes", decimal(static_cast<int64_t>(shown.hiddenWeight)) + " shots");
+  printNormalisationNote(call.out(), reg);
   call.result.setVector(std::move(counts));
 }
 

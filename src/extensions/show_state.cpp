@@ -27,8 +27,8 @@ constexpr const char* kShowStateHelp =
     "  left out. With SYSTEM, the ket has one digit per subsystem, subsystem 0\n"
     "  leftmost as apply_op counts (|1,12⟩ when a dimension exceeds 10); without\n"
     "  it, binary digits when the length is a power of two, else the row number.\n"
-    "  Of more than 64 terms the 64 most probable are shown. The result is left\n"
-    "  as it was.\n"
+    "  Of more than 64 terms the 64 most probable are shown. A state whose\n"
+    "  squared norm is not 1 is said to be so. The result is left as it was.\n"
     "  Example: show_state (tensor (get q.ket.1) (get q.ket.0)) (get pair)\n";
 
 }  // namespace
@@ -44,6 +44,7 @@ static void extensionShowState(Call& call) {
   printColumns(call.out(), rows, "rl-");
   if (rows.empty()) call.out() << "(every amplitude is 0)\n";
   printHidden(call.out(), shown, "terms", "p = " + formatDouble(shown.hiddenWeight));
+  if (!rows.empty()) printNormalisationNote(call.out(), reg);  // else all 0 was said
 }
 
 constexpr KeywordRow kRows[] = {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <queue>
 
@@ -64,8 +65,8 @@ std::string Register::shape() const {
   return decimal(qubits) + (qubits == 1 ? " qubit" : " qubits");
 }
 
-std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK) {
-  const size_t given = std::min(call.tokenCount() - 1, withK ? system + 1 : system);
+std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK, size_t extra) {
+  const size_t given = std::min(call.tokenCount() - 1, (withK ? system + 1 : system) + extra);
   std::vector<Object> args(std::max(given, system - 1) + 1);
   for (size_t i = 1; i < args.size(); ++i) args[i] = call.argument(i).take();
   return args;
@@ -149,6 +150,30 @@ std::string padRight(const std::string& text, size_t width) {
 }
 
 std::string percentText(double p) { return formatDouble(p * 100.0) + "%"; }
+
+double printedPercent(double p) { return std::strtod(formatDouble(p * 100.0).c_str(), nullptr); }
+
+std::string normalisationNote(const Register& reg) {
+  // How far a state may drift from norm 1 by rounding and still count as normalised.
+  constexpr double kTolerance = 1e-9;
+  const ElementArray& v = reg.state->data;
+  double norm = 0.0;
+  BreakPoll poll;
+  for (size_t i = 0; i < v.size(); ++i) {
+    poll.throwAfter(1);
+    norm += kernels::squaredModulus(v[i]);
+  }
+  if (std::fabs(norm - 1.0) <= kTolerance) return {};
+  const std::string printed = formatDouble(norm);
+  // Six digits may round a small drift to "1": then the drift is named.
+  if (printed == "1") return "the state is not normalised: its squared norm differs from 1 by " + formatDouble(norm - 1.0);
+  return "the state is not normalised: its squared norm is " + printed;
+}
+
+void printNormalisationNote(std::ostream& out, const Register& reg) {
+  const std::string note = normalisationNote(reg);
+  if (!note.empty()) out << "(" << note << ")\n";
+}
 
 void printColumns(std::ostream& out, const std::vector<std::vector<std::string>>& rows, const std::string& align) {
   std::vector<size_t> width(align.size(), 0);

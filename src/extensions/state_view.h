@@ -44,9 +44,9 @@ struct Register {
 
 // Evaluates the arguments in token order, all before any is read: every
 // token before [system] (a missing one reads as the empty text, as a
-// built-in's does), then SYSTEM and, if [withK], K when the expression has
-// them. Entry i holds token i.
-std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK);
+// built-in's does), then SYSTEM and, if [withK], K, then up to [extra]
+// further ones when the expression has them. Entry i holds token i.
+std::vector<Object> evaluateArguments(const Call& call, size_t system, bool withK, size_t extra = 0);
 
 // Reads STATE from [args][state] and SYSTEM and K, when given, from
 // [args][system] and the entry after it, with the getters (whose errors are
@@ -77,6 +77,16 @@ size_t columns(const std::string& text);
 
 // "12.5%": [p] as a percentage through the printer.
 std::string percentText(double p);
+// The percentage percentText prints, read back: equal texts give equal
+// numbers, so what is drawn from it looks as equal as what is printed.
+double printedPercent(double p);
+
+// "the state is not normalised: its squared norm is 4" when the squared
+// norm of [reg]'s state differs from 1 by more than 1e-9 (or is not a
+// number); empty when it is normalised.
+std::string normalisationNote(const Register& reg);
+// Prints that note as a line of its own, in brackets, when there is one.
+void printNormalisationNote(std::ostream& out, const Register& reg);
 
 // Writes [rows] as aligned columns joined by one space, one row per line.
 // [align] has a letter per column: 'r' right-aligns, 'l' left-aligns and

@@ -28,6 +28,7 @@ struct Call {
   Scope& targetScope;       // where new, get, size and set act
   Object& result;           // the caller's result
   ScopeTarget target;       // how targetScope was chosen, handed on to what this evaluates
+  EvalFrame& frame;         // this evaluation in the chain of those running
 
   // Number of tokens, keyword included.
   size_t tokenCount() const { return expr.tokens().tokenCount(); }
@@ -76,8 +77,28 @@ struct Call {
   // The interpreter's standard output.
   std::ostream& out() const { return console(); }
   // Standard output for a diagnostic of this keyword (the run is marked as
-  // having reported one).
-  std::ostream& report() const { return diagnostic(); }
+  // having reported one, and the place is noted on standard error).
+  DiagnosticLine report() const { return diagnostic(); }
+  // A warning about this evaluation on standard error, given once per
+  // expression text in each line or script run from the top (a loop does
+  // not repeat it).
+  WarningLine warn() const;
+  // Notes on standard error what a thrown [error] this keyword caught and
+  // reported means: where it was thrown beneath this evaluation, or which
+  // argument held what when this keyword's own read threw it.
+  void noteCaught(ScriptError& error) const;
+  // Warns that no variable [name] is visible to this evaluation, so
+  // [consequence] ("get gives nothing").
+  void warnUnknownVariable(std::string_view name, std::string_view consequence) const;
+  // Warns when an assignment to [name] of a value of [type] (nothing when
+  // not [hasValue]) reached no variable, as [found] says, naming [what] was
+  // not stored ("the value", "the outcome").
+  void warnUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
+                      std::string_view what) const {
+    if (found.entries == 0 || !hasValue || found.newestType != type) noteUnassigned(name, found, type, hasValue, what);
+  }
+  void noteUnassigned(std::string_view name, const Scope::Assignment& found, ValueType type, bool hasValue,
+                      std::string_view what) const;
 };
 
 // An argument evaluated by the argument rule and held for reading. A literal

@@ -41,6 +41,7 @@ ParsedExpr::ParsedExpr(std::string text, const KeywordResolver& resolve) : token
     if (type == ValueType::String) literalHash_ = hashName(tokens_.token(0));
   } else {
     keyword_ = resolve(tokens_.token(0));
+    ignoresArguments_ = keyword_ && keyword_->args.max != kAnyCount && count > size_t{keyword_->args.max} + 1;
     children_.assign(count, nullptr);
   }
   bytes_ = sizeof(ParsedExpr) + tokens_.text().size() + tokenBytes + count * sizeof(ParsedExpr*) + 96;

@@ -49,9 +49,16 @@ class ParsedExpr {
   // Writes the literal into [result] (an owning value, as a fresh one would be).
   void writeLiteral(Object& result) const { result = literal_; }
 
+  // Token [i]'s parsed form when it is linked to this one, else nullptr.
+  const ParsedExpr* linkedArgument(size_t i) const { return i < children_.size() ? children_[i] : nullptr; }
+
   // The keyword or extension command named by token 0 (resolved once, when
   // the text is split), or nullptr.
   const KeywordRow* keyword() const { return keyword_; }
+  // Whether the keyword is given more arguments than it reads.
+  bool ignoresArguments() const { return ignoresArguments_; }
+  // The warning epoch in which this text last gave a warning (Call::warn).
+  mutable uint32_t warnedEpoch = UINT32_MAX;
 
  private:
   friend class ExpressionCache;
@@ -59,6 +66,7 @@ class ParsedExpr {
 
   TokenList tokens_;
   const KeywordRow* keyword_ = nullptr;
+  bool ignoresArguments_ = false;
   // Shared by every result it is written to, and never changed: setters give
   // a record a payload of its own, and assignment writes only into variables.
   Object literal_;

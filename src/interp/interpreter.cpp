@@ -32,6 +32,33 @@ class DepthGuard {
   size_t bytes_;
 };
 
+// Makes [frame] (whose parent is the innermost evaluation) the innermost
+// evaluation for as long as it lives.
+class FrameGuard {
+ public:
+  FrameGuard(const EvalFrame*& top, const EvalFrame& frame) : top_(top), frame_(frame) { top_ = &frame; }
+  ~FrameGuard() { top_ = frame_.parent; }
+  FrameGuard(const FrameGuard&) = delete;
+  FrameGuard& operator=(const FrameGuard&) = delete;
+
+ private:
+  const EvalFrame*& top_;
+  const EvalFrame& frame_;
+};
+
+// Installs an interpreter as the place-giver of diagnostics while it runs a
+// text, and puts back whichever was there before.
+class LocatorGuard {
+ public:
+  explicit LocatorGuard(const DiagnosticLocator* locator) : previous_(setDiagnosticLocator(locator)) {}
+  ~LocatorGuard() { setDiagnosticLocator(previous_); }
+  LocatorGuard(const LocatorGuard&) = delete;
+  LocatorGuard& operator=(const LocatorGuard&) = delete;
+
+ private:
+  const DiagnosticLocator* previous_;
+};
+
 }  // namespace
 
 Interpreter::Interpreter(const KeywordTable& keywords, ConsoleInput* input)
@@ -59,8 +86,18 @@ const KeywordRow* Interpreter::resolve(std::string_view word) const {
   return findExtension(word);
 }
 
-void Interpreter::evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target) {
-  normalizeSpacing(text);
+void Interpreter::evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target,
+                               const SourceText* source) {
+  const SourceText typed = source ? SourceText() : SourceText::ofLine(std::string(), text);
+  std::vector<uint32_t> origin;
+  normalizeSpacing(text, &origin);
+  const SourceText place = (source ? *source : typed).tidied(origin);
+  // A text run from the top starts a new round of warnings.
+  if (!top_) ++epoch_;
+  const LocatorGuard locating(this);
+  EvalFrame root{nullptr, top_, EvalFrame::kWholeText, &place};
+  const FrameGuard rooted(top_, root);
+  warnUnbalanced(text, place);
   const ParsedRef expr = expressions.lookup(text);
   evaluate(*expr, callerScope, result, target);
 }
@@ -68,22 +105,38 @@ void Interpreter::evaluateLine(std::string text, Scope& callerScope, Object& res
 void Interpreter::tooDeep() { throw ScriptError("nesting too deep"); }
 void Interpreter::stepLimitReached() { throw ScriptError("step limit reached"); }
 
-void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target) {
+void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target,
+                           uint32_t token) {
   countEvaluation(expr.text().size());
   DepthGuard guard(depth_, liveTextBytes_, expr.text().size());
   if (expr.isLiteral()) {
     expr.writeLiteral(result);
     return;
   }
+  EvalFrame frame{&expr, top_, token};
+  const FrameGuard active(top_, frame);
   Scope localScope = Scope::snapshotOf(callerScope);
   Scope& targetScope =
       target == ScopeTarget::Globals ? globals : (target == ScopeTarget::Own ? localScope : callerScope);
-  Call call{*this, expr, expr.text(), callerScope, localScope, targetScope, result, target};
-  if (const KeywordRow* keyword = expr.keyword()) {
-    keyword->run(call);
-    return;
+  Call call{*this, expr, expr.text(), callerScope, localScope, targetScope, result, target, frame};
+  try {
+    if (const KeywordRow* keyword = expr.keyword()) {
+      if (expr.ignoresArguments()) {
+        const size_t extra = call.tokenCount() - 1 - keyword->args.max;
+        call.warn() << keyword->name << " reads " << int{keyword->args.max}
+                    << (keyword->args.max == 1 ? " argument" : " arguments") << "; " << extra
+                    << (extra == 1 ? " more is" : " more are") << " ignored";
+      }
+      keyword->run(call);
+      return;
+    }
+    call.syntaxError("");
+    unknownKeyword(call);
+  } catch (ScriptError& error) {
+    // The innermost evaluation an error leaves says where it happened.
+    if (!error.hasNote()) describeError(error, frame);
+    throw;
   }
-  call.syntaxError("");
 }
 
 namespace {
@@ -91,17 +144,25 @@ namespace {
 // Token [i] of [call] evaluated into [into], acting on the variables [target] names.
 void evaluateToken(const Call& call, size_t i, Object& into, ScopeTarget target) {
   const ParsedRef expr = call.interp.expressions.argument(call.expr, i);
-  call.interp.evaluate(*expr, call.localScope, into, target);
+  call.interp.evaluate(*expr, call.localScope, into, target, static_cast<uint32_t>(i));
 }
 
 }  // namespace
 
 Arg::Arg(const Call& call, size_t i) : expr_(call.interp.expressions.argument(call.expr, i)) {
   if (expr_->isLiteral()) {
+    // A literal's value stays in the parse, where a getter's complaint
+    // finds it again.
     call.interp.countEvaluation(expr_->text().size());
     value_ = &expr_->literalValue();
-  } else {
-    call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget());
+    return;
+  }
+  call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget(), static_cast<uint32_t>(i));
+  // Remembered so that a getter's complaint can name the argument.
+  if (i < EvalFrame::kTrackedArguments) {
+    call.frame.argPayload[i] = own_.payload.get();
+    call.frame.argsSeen |= uint32_t{1} << i;
+    call.frame.lastArgument = static_cast<uint8_t>(i);
   }
 }
 
@@ -126,6 +187,31 @@ void Call::underGlobals(size_t i, Object& into) const { evaluateToken(*this, i, 
 
 void Call::syntaxError(std::string_view reason) const {
   report() << "Syntax error '" << text << "'" << reason << "\n";
+}
+
+void Call::noteCaught(ScriptError& error) const {
+  std::string note;
+  if (error.hasNote()) {
+    note = error.note();
+  } else {
+    // Thrown by this keyword itself: its own place is noted with the report.
+    interp.describeError(error, frame);
+    note = error.note().substr(std::min(error.note().find('\n') + 1, error.note().size()));
+    const size_t callers = note.find("  called from ");
+    note = note.substr(0, callers);
+  }
+  if (note.empty()) return;
+  console().flush();
+  notes() << note;
+  notes().flush();
+}
+
+WarningLine Call::warn() const {
+  // Once per expression text in each line or script: a loop does not
+  // repeat it.
+  const bool first = expr.warnedEpoch != interp.warningEpoch();
+  expr.warnedEpoch = interp.warningEpoch();
+  return WarningLine(first);
 }
 
 bool Call::sizeFits(bool fits) const {

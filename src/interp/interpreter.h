@@ -17,6 +17,9 @@
 #include "interp/expression_cache.h"
 #include "interp/keyword_table.h"
 #include "interp/scope.h"
+#include "interp/source_text.h"
+#include "runtime/diagnostics.h"
+#include "runtime/script_error.h"
 #include "runtime/file_access.h"
 #include "value/object.h"
 
@@ -36,7 +39,35 @@ enum class ScopeTarget {
   Globals,  // the globals, for it and everything it evaluates (inside `global`)
 };
 
-class Interpreter {
+// One evaluation in progress. The frames of the running evaluations form a
+// chain from the innermost one up to the text at its root (a typed line, a
+// script), and through `file` to the text that ran it: enough to place any
+// of them in its source when something is reported. A frame costs a few
+// stores; everything else is worked out only when a note is written.
+struct EvalFrame {
+  // How many arguments of a keyword are remembered for naming the one a
+  // getter refused.
+  static constexpr size_t kTrackedArguments = 8;
+  // The token of a frame that is its parent's whole text.
+  static constexpr uint32_t kWholeText = UINT32_MAX;
+
+  // The payloads are left unset: argsSeen says which were written, and a
+  // frame is made for every evaluation.
+  EvalFrame(const ParsedExpr* e, const EvalFrame* up, uint32_t t, const SourceText* text = nullptr)
+      : expr(e), parent(up), token(t), source(text) {}
+
+  const ParsedExpr* expr;   // nullptr for the marker at the root of a text
+  const EvalFrame* parent;  // the evaluation this one is a token of; at a root marker, the one that ran the text
+  uint32_t token;           // which token of the parent's text this is
+  const SourceText* source = nullptr;  // at a root marker: where the text came from
+  // The payload of each argument the keyword has read (bit i of argsSeen
+  // says argPayload[i] is set), compared by address only.
+  uint32_t argsSeen = 0;
+  uint8_t lastArgument = 0;  // the argument read last
+  const void* argPayload[kTrackedArguments];
+};
+
+class Interpreter : private DiagnosticLocator {
  public:
   // [keywords] are the built-in keywords, matched before any extension
   // command; they must outlive the interpreter. [input] supplies
@@ -64,11 +95,28 @@ class Interpreter {
   // and the command line run a line or a script. [callerScope] holds the
   // caller's variables; [target] says which scope the variable keywords act
   // on. Throws ScriptError for thrown messages.
-  void evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target);
+  // [source] says where the text came from (a script's lines); without it
+  // the text is a line typed at the prompt.
+  void evaluateLine(std::string text, Scope& callerScope, Object& result, ScopeTarget target,
+                    const SourceText* source = nullptr);
   // Evaluates an expression already split (an argument or statement of a
   // running evaluation), writing into [result]; [expr] must stay alive
-  // meanwhile.
-  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target);
+  // meanwhile. [token] says which token of the running evaluation's text it
+  // is (for placing what it reports).
+  void evaluate(const ParsedExpr& expr, Scope& callerScope, Object& result, ScopeTarget target,
+                uint32_t token = EvalFrame::kWholeText);
+
+  // The innermost evaluation in progress, or nullptr.
+  const EvalFrame* currentFrame() const { return top_; }
+  // Counts the texts run from the top (a line, a script, a library): a
+  // warning is given once per expression in each (see Call::warn).
+  uint32_t warningEpoch() const { return epoch_; }
+  // The place of character [at] of the text at the root of [frame]'s chain,
+  // and [frame]'s own place: "prog.dvx:3:5" (see SourceText::place).
+  std::string placeOf(const EvalFrame& frame) const;
+  // The note a thrown [error] carries from [frame], the innermost evaluation
+  // it leaves: where, what it means there, and which statement it stops.
+  void describeError(ScriptError& error, const EvalFrame& frame) const;
 
   // Texts split once and reused by every later evaluation of the same text.
   ExpressionCache expressions;
@@ -100,10 +148,19 @@ class Interpreter {
   [[noreturn]] static void stepLimitReached();
   // The keyword or extension command spelled [word], or nullptr.
   const KeywordRow* resolve(std::string_view word) const;
+  // DiagnosticLocator: the place of the innermost evaluation, its callers.
+  std::string placeNote(const std::string& what, bool withExpression) const override;
+  // Warns about brackets [text] (a tidied line or script) leaves unbalanced.
+  void warnUnbalanced(const std::string& text, const SourceText& source) const;
+  // What a keyword that nothing answers is reported with (a warning that
+  // suggests the nearest keyword).
+  void unknownKeyword(const Call& call) const;
 
   const KeywordTable& keywords_;
   std::vector<const KeywordRow*> extensions_;
   ConsoleInput* input_;
+  const EvalFrame* top_ = nullptr;
+  uint32_t epoch_ = 0;
   int depth_ = 0;
   size_t liveTextBytes_ = 0;
   uint64_t steps_ = 0;

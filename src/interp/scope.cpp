@@ -57,18 +57,23 @@ bool Scope::findVariable(const VariableName& name, Object& result) const {
   });
 }
 
-void Scope::assignVariable(const VariableName& name, const Object& value) {
+Scope::Assignment Scope::assignVariable(const VariableName& name, const Object& value) {
   // Every entry of the name, the inherited ones included: they share their
   // payload with the variable they copy, so the assignment reaches it too.
+  Assignment found;
   visitNamed(this, UINT64_MAX, name, [&](const Object& o) {
+    if (found.entries++ == 0) found.newestType = o.type;
     assignObject(const_cast<Object&>(o), value);
     return false;
   });
+  return found;
 }
 
-void Scope::assignVariable(const VariableName& name, Object&& value) {
+Scope::Assignment Scope::assignVariable(const VariableName& name, Object&& value) {
+  Assignment found;
   const Object* moved = nullptr;
   visitNamed(this, UINT64_MAX, name, [&](const Object& o) {
+    if (found.entries++ == 0) found.newestType = o.type;
     Object& target = const_cast<Object&>(o);
     if (moved) {
       assignObject(target, *moved);
@@ -79,18 +84,19 @@ void Scope::assignVariable(const VariableName& name, Object&& value) {
     }
     return false;
   });
+  return found;
 }
 
-void Scope::deleteVariable(const VariableName& name) {
+bool Scope::deleteVariable(const VariableName& name) {
   // Inherited entries come first in a snapshot's list order, so any visible
   // match further out is the "first" one.
   if (visitNamed(parent_, parentLimit_, name, [](const Object&) { return true; })) {
     throw ScriptError("Cannot delete variable");
   }
-  if (!own_) return;
+  if (!own_) return false;
   Own& own = *own_;
   uint32_t k = own.newest.find(name, own.nameOf());
-  if (k == kNone) return;
+  if (k == kNone) return false;
   // The first entry of the name is the oldest: the end of its chain.
   uint32_t newer = kNone;
   while (own.slots[k].older != kNone) {
@@ -107,6 +113,7 @@ void Scope::deleteVariable(const VariableName& name) {
   --own.liveCount;
   const size_t gaps = own.slots.size() - own.liveCount;
   if (gaps > 32 && gaps > own.liveCount) compact();
+  return true;
 }
 
 void Scope::compact() {

@@ -38,15 +38,24 @@ class Scope {
   // Copies the last visible entry named [name] into [result]; with no such
   // entry [result] is left untouched. Returns whether one was found.
   bool findVariable(const VariableName& name, Object& result) const;
+  // What an assignment found: how many visible entries have the name, and
+  // the type of the newest (None without one). Entries of another type than
+  // the value, and every entry when the value is nothing, are left as they
+  // are.
+  struct Assignment {
+    size_t entries = 0;
+    ValueType newestType = ValueType::None;
+  };
   // Assigns [value] to every visible entry named [name] (assignObject rules),
   // newest first.
-  void assignVariable(const VariableName& name, const Object& value);
+  Assignment assignVariable(const VariableName& name, const Object& value);
   // The same, moving an unshared "temp" [value] into the first entry that
   // takes it instead of copying; later entries get copies of that entry.
-  void assignVariable(const VariableName& name, Object&& value);
+  Assignment assignVariable(const VariableName& name, Object&& value);
   // Removes the first visible entry named [name]; throws "Cannot delete
-  // variable" when that entry is inherited. Nothing happens without a match.
-  void deleteVariable(const VariableName& name);
+  // variable" when that entry is inherited. Nothing happens without a match;
+  // returns whether there was one.
+  bool deleteVariable(const VariableName& name);
   // Removes every entry this scope owns.
   void clear() { own_.reset(); }
   // Makes room for [count] more entries (an array about to be declared).

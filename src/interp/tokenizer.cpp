@@ -39,9 +39,13 @@ TokenList TokenList::forExpressions() {
 // only outside stretches.
 void TokenList::split() {
   tokens_.clear();
+  starts_.clear();
   if (!hasText_) return;
   tokens_.reserve(8);
+  starts_.reserve(8);
   tokens_.emplace_back();
+  starts_.push_back(0);
+  bool started = false;  // the current token has met its first character
   const std::string& t = text_;
   const size_t n = t.size();
   size_t i = 0;
@@ -49,8 +53,15 @@ void TokenList::split() {
     const char c = t[i];
     if (delimiters_.has(c)) {
       tokens_.emplace_back();
+      starts_.push_back(static_cast<uint32_t>(i + 1));
+      started = false;
       ++i;
       continue;
+    }
+    if (!started) {
+      // A token opening with a bracket or quote starts inside it.
+      starts_.back() = static_cast<uint32_t>(quotes_.has(c) || opens_.has(c) ? i + 1 : i);
+      started = true;
     }
     std::string& current = tokens_.back();
     if (quotes_.has(c)) {
@@ -89,8 +100,15 @@ void TokenList::split() {
   }
 }
 
-void normalizeSpacing(std::string& text) {
-  if (text.empty()) return;
+void normalizeSpacing(std::string& text, std::vector<uint32_t>* origin) {
+  if (origin) {
+    origin->clear();
+    origin->reserve(text.size() + text.size() / 4 + 2);
+  }
+  if (text.empty()) {
+    if (origin) origin->push_back(0);
+    return;
+  }
   size_t end = text.size();
   while (end > 0 && text[end - 1] == ' ') --end;
   std::string out;
@@ -100,12 +118,18 @@ void normalizeSpacing(std::string& text) {
   bool afterOpenBracket = false;
   for (size_t i = 0; i < end; ++i) {
     const char c = text[i];
-    if (c == '(' && inWord && spacesSinceWord == 0) out += ' ';
+    if (c == '(' && inWord && spacesSinceWord == 0) {
+      out += ' ';
+      if (origin) origin->push_back(static_cast<uint32_t>(i));
+    }
     if (c != ' ') {
       inWord = true;
       if (c != '\t') spacesSinceWord = 0;
     }
-    if (inWord && !(c == ' ' && afterOpenBracket)) out += c;
+    if (inWord && !(c == ' ' && afterOpenBracket)) {
+      out += c;
+      if (origin) origin->push_back(static_cast<uint32_t>(i));
+    }
     if (c == ' ') {
       spacesSinceWord = spacesSinceWord < 2 ? spacesSinceWord + 1 : 2;
       inWord = false;
@@ -113,5 +137,6 @@ void normalizeSpacing(std::string& text) {
       afterOpenBracket = (c == '(');
     }
   }
+  if (origin) origin->push_back(static_cast<uint32_t>(end));
   text.swap(out);
 }

@@ -25,6 +25,9 @@ class TokenList {
   // Token [i] with one level of brackets or quotes removed and dropped
   // characters left out; empty for an index beyond the count.
   const std::string& token(size_t i) const;
+  // Where token [i] starts in the text (inside its brackets or quotes when
+  // it opens with them); 0 for an index beyond the count.
+  size_t tokenStart(size_t i) const { return i < starts_.size() ? starts_[i] : 0; }
 
   // The evaluator's configuration: tab dropped; space and comma delimit;
   // "(" with ")" brackets; the double quote quotes.
@@ -50,9 +53,13 @@ class TokenList {
   // Bracket pairs in the order added: bracketOpen_[k] closes with bracketClose_[k].
   std::string bracketOpen_, bracketClose_;
   std::vector<std::string> tokens_;
+  std::vector<uint32_t> starts_;
 };
 
 // Tidies spacing in place: trailing spaces cut, runs of spaces collapsed,
 // spaces after "(" removed, and a "(" that follows a non-space gets a space
-// before it (so "((" becomes "( ("). Tabs stay where they are.
-void normalizeSpacing(std::string& text);
+// before it (so "((" becomes "( ("). Tabs stay where they are. With
+// [origin], origin[j] becomes the index in the untidied text of character j
+// of the tidied one (an inserted space: the "(" it stands before), plus one
+// entry past the end.
+void normalizeSpacing(std::string& text, std::vector<uint32_t>* origin = nullptr);

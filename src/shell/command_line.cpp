@@ -2,16 +2,17 @@
 
 namespace {
 
-// A seed is a decimal number that fits 32 bits unsigned: nothing else, no
-// sign, no spaces, so a mistyped seed is never silently another run.
+// A seed is a decimal number that fits 32 bits unsigned: digits only (as
+// many leading zeros as wanted), no sign, no spaces, so a mistyped seed is
+// never silently another run.
 std::optional<uint32_t> parseSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
+  if (text.empty()) return std::nullopt;
   uint64_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (value > UINT32_MAX) return std::nullopt;
   }
-  if (value > UINT32_MAX) return std::nullopt;
   return static_cast<uint32_t>(value);
 }
 
@@ -48,6 +49,24 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& args
       if (!setWork(CommandLine::Mode::Kernel, arg)) return std::nullopt;
     } else if (arg == "-q") {
       options.quiet = true;
+    } else if (arg == "-W" || arg.rfind("-W", 0) == 0) {
+      const std::string value = arg == "-W" ? (i + 1 < args.size() ? args[++i] : "") : arg.substr(2);
+      if (value == "none") {
+        options.warnings = WarningMode::Silenced;
+      } else if (value == "error") {
+        options.warnings = WarningMode::Counted;
+      } else if (value == "all") {
+        options.warnings = WarningMode::Shown;
+      } else {
+        error = "option -W takes none, error or all";
+        return std::nullopt;
+      }
+    } else if (arg == "-l") {
+      if (i + 1 == args.size()) {
+        error = "option -l needs the name of a library";
+        return std::nullopt;
+      }
+      options.libraries.push_back(args[++i]);
     } else if (arg == "-e" || arg == "-c") {
       if (i + 1 == args.size()) {
         error = "option " + arg + " needs a line to evaluate";
@@ -85,12 +104,24 @@ std::string usageText() {
          "Without FILE or -e, starts an interactive session.\n"
          "\n"
          "  FILE          run the script FILE as `file` runs it and exit; only what\n"
-         "                the script prints is shown\n"
+         "                the script prints is shown; a first line starting with #!\n"
+         "                is skipped, so a script can start with #!/usr/bin/env dovex\n"
          "  -             run a script read from standard input and exit\n"
          "  -e LINE, -c LINE\n"
-         "                evaluate one line, print its value as the prompt does, and exit\n"
+         "                evaluate LINE, print its value as the prompt does, and exit;\n"
+         "                a LINE of several lines runs them one after the other\n"
+         "  -l NAME       run the library NAME into the global variables first (may be\n"
+         "                repeated; each file once): NAME, then NAME.txt, looked up in\n"
+         "                the current folder, the folder of FILE, each folder of\n"
+         "                DOVEX_PATH (separated by colons), then the gate library's\n"
+         "                folder; -l gates defines H, X, CNOT and the other gates\n"
          "  --seed N      seed the random numbers with N (0 to 4294967295), so that\n"
          "                draws and measurements repeat; the clock otherwise\n"
+         "  -W none       write no warnings (notes on standard error about what the\n"
+         "                language lets pass without a word: an unknown variable, a\n"
+         "                set that assigns nothing, ignored arguments, open brackets)\n"
+         "  -W error      count warnings as errors for the exit status\n"
+         "  -W all        write the warnings without counting them (the default)\n"
          "  -q            start a session without the banner\n"
          "  --kernel      serve a notebook kernel: framed requests on standard input,\n"
          "                framed output on standard output (jupyter/PROTOCOL.md)\n"
@@ -98,8 +129,9 @@ std::string usageText() {
          "  --version     print the version and exit\n"
          "\n"
          "Exit status of FILE, - and -e: 0 when nothing was reported, 1 when an\n"
-         "error was reported, 2 for a wrong command line or a script that cannot\n"
-         "be read.\n"
+         "error was reported, 2 for a wrong command line or a script or library\n"
+         "that cannot be read. Any run whose output cannot be written (a full\n"
+         "disk) ends with 1.\n"
          "\n"
          "At the prompt, !help lists the keywords and !help WORD describes one.\n";
 }

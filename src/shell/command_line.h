@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/diagnostics.h"
+
 struct CommandLine {
   enum class Mode {
     Session,     // the prompt loop
@@ -18,9 +20,11 @@ struct CommandLine {
   };
   Mode mode = Mode::Session;
   std::string path;             // the script of ScriptFile
-  std::string line;             // the line of Line
+  std::string line;             // the line(s) of Line
+  std::vector<std::string> libraries;  // -l NAME, in the order given
   std::optional<uint32_t> seed; // --seed N; the clock without it
   bool quiet = false;           // -q: no banner
+  WarningMode warnings = WarningMode::Shown;  // -W none | -W error
 };
 
 // Reads [args] (the words after the program name). Returns nullopt and sets

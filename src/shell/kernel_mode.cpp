@@ -234,6 +234,18 @@ struct Block {
     }
     return std::to_string(piece->line) + ":" + std::to_string(offset - piece->offset + piece->dropped + 1);
   }
+
+  // The place in the cell [name] of each character of the text.
+  SourceText places(const std::string& name) const {
+    SourceText source{name, {}, {}};
+    size_t next = 0;  // the piece after the one [at] is in
+    for (size_t at = 0; at <= text.size(); ++at) {
+      while (next < pieces.size() && pieces[next].offset <= at) ++next;
+      const Piece& piece = pieces[next - 1];
+      source.add(static_cast<uint32_t>(piece.line), static_cast<uint32_t>(at - piece.offset + piece.dropped + 1));
+    }
+    return source;
+  }
 };
 
 // Splits [code] into the blocks the prompt would run: each line alone,
@@ -291,7 +303,8 @@ bool runCell(Interpreter& interp, FramedOutput& output, Object& result, const st
       if (breakRequested()) break;
       result.dropPayload();
       const size_t limit = block.pieces.size() > 1 ? kMaxBlockBytes : kMaxLineLength;
-      const bool goOn = handleLine(interp, block.text, result, limit);
+      const SourceText places = block.places(source);
+      const bool goOn = handleLine(interp, block.text, result, limit, LineOrigin{source, 1, &places});
       output.flush();
       if (!goOn) {
         ended = true;

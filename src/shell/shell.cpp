@@ -75,6 +75,10 @@ void runReported(Interpreter& interp, const std::function<void()>& body) {
     body();
   } catch (const ScriptError& e) {
     diagnostic() << "Error: " << e.what() << "\n";
+    // Where it was thrown, and the statement of a script it stopped.
+    console().flush();
+    notes() << e.note() << e.stopped();
+    notes().flush();
   } catch (const std::bad_alloc&) {
     diagnostic() << "Error: out of memory\n";
   } catch (const std::exception& e) {
@@ -85,13 +89,17 @@ void runReported(Interpreter& interp, const std::function<void()>& body) {
 }
 
 // Evaluates a tidied copy of [line] into [result], as typed at the prompt.
-void evaluateLine(Interpreter& interp, std::string line, Object& result) {
-  runReported(interp, [&] { interp.evaluateLine(std::move(line), interp.globals, result, ScopeTarget::Own); });
+void evaluateLine(Interpreter& interp, std::string line, Object& result, const LineOrigin& origin) {
+  runReported(interp, [&] {
+    const SourceText source = origin.places ? SourceText() : SourceText::ofLine(origin.name, line, origin.line);
+    interp.evaluateLine(std::move(line), interp.globals, result, ScopeTarget::Own,
+                        origin.places ? origin.places : &source);
+  });
 }
 
 }  // namespace
 
-bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars) {
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars, const LineOrigin& origin) {
   std::ostream& out = console();
   if (line.size() > maxChars) {
     diagnostic() << "Error: line too long\n\n";
@@ -102,10 +110,24 @@ bool handleLine(Interpreter& interp, std::string line, Object& result, size_t ma
   if (nul != std::string::npos) line.resize(nul);
   if (line == "exit") return false;
   if (!line.empty() && line[0] == '!') return runShellCommand(interp, line);
-  evaluateLine(interp, line, result);
+  evaluateLine(interp, line, result, origin);
   printValue(result, out, true, false);
   out << "\n\n";
   return true;
+}
+
+void evaluateLines(Interpreter& interp, const std::string& text) {
+  // Split as lines are read from a stream: a final line break ends the last
+  // line rather than starting an empty one.
+  Object result;
+  uint32_t line = 1;
+  for (size_t start = 0; start < text.size() || start == 0; ++line) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    result.dropPayload();
+    if (!handleLine(interp, text.substr(start, end - start), result, kMaxLineLength, LineOrigin{"-e", line})) break;
+    start = end + 1;
+  }
 }
 
 void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
@@ -125,14 +147,21 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner) {
   out.flush();
 }
 
-void runScript(Interpreter& interp, std::string script) {
+void runScript(Interpreter& interp, std::string script, const SourceText* source) {
   Object result;
   runReported(interp, [&] {
     // Evaluated as `file` evaluates it: one statement of an evaluation whose
     // scope is a snapshot of the globals, so variables the script creates
     // without `global` live in that scope.
     Scope fileScope = Scope::snapshotOf(interp.globals);
-    interp.evaluateLine(std::move(script), fileScope, result, ScopeTarget::Caller);
+    interp.evaluateLine(std::move(script), fileScope, result, ScopeTarget::Caller, source);
   });
+  console().flush();
+}
+
+void runLibrary(Interpreter& interp, std::string script, const SourceText* source) {
+  Object result;
+  runReported(interp,
+              [&] { interp.evaluateLine(std::move(script), interp.globals, result, ScopeTarget::Globals, source); });
   console().flush();
 }

@@ -21,12 +21,32 @@ void runPromptLoop(Interpreter& interp, ConsoleInput& input, bool banner = true)
 
 // Runs the text of a script file as `file` does (one expression), with no
 // prompt and no echo: only what the script prints is seen.
-void runScript(Interpreter& interp, std::string script);
+// [source] names the script and places its characters for the notes.
+void runScript(Interpreter& interp, std::string script, const SourceText* source = nullptr);
+
+// Runs the text of a library into the globals: one expression, as a script,
+// with the globals the target of every variable keyword in it, so what it
+// creates is seen everywhere; nothing is echoed.
+void runLibrary(Interpreter& interp, std::string script, const SourceText* source = nullptr);
 
 // Handles one raw input [line] the way the prompt does, echo included; a
 // line longer than [maxChars] is refused. Returns false when the line ends
 // the session.
-bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars = kMaxLineLength);
+// [origin] names where the line came from for the notes on standard error
+// (nothing at the prompt, "-e" on the command line, a notebook's cell).
+struct LineOrigin {
+  std::string name;
+  uint32_t line = 1;
+  // For a line joined from several, the place of each of its characters
+  // (then [name] and [line] are not used).
+  const SourceText* places = nullptr;
+};
+bool handleLine(Interpreter& interp, std::string line, Object& result, size_t maxChars = kMaxLineLength,
+                const LineOrigin& origin = LineOrigin());
+
+// Handles each line of [text] in turn as the prompt would (without the
+// prompt), until one ends the session: the lines of `dovex -e`.
+void evaluateLines(Interpreter& interp, const std::string& text);
 
 // "!state": the list of global variables.
 void listState(const Interpreter& interp);

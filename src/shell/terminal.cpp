@@ -16,6 +16,7 @@
 #include <iostream>
 #include <vector>
 
+#include "interp/line_continuation.h"
 #include "runtime/break_flag.h"
 
 #ifdef DOVEX_HAVE_READLINE
@@ -38,6 +39,10 @@ static_assert(std::atomic<int64_t>::is_always_lock_free);
 // How long a line may take to stop after Ctrl-C before a second Ctrl-C ends
 // the program.
 constexpr int64_t kGraceMilliseconds = 3000;
+
+// The prompt of a line that continues the one before; as wide as the main
+// prompt, so indented lines line up.
+constexpr const char* kContinuationPrompt = "    ... ";
 
 termios cookedMode;
 bool haveCookedMode = false;
@@ -182,26 +187,58 @@ void TerminalConsole::remember(const std::string& line) {
 
 std::optional<std::string> TerminalConsole::readLine(const std::string& prompt, size_t maxChars) {
   std::cout.flush();
-  const bool answering = running_;  // `user.input` reads while a line runs
-  if (answering) setKeyMode(false);
-#ifdef DOVEX_HAVE_READLINE
-  std::optional<std::string> line = lineEditing_ ? readEdited(prompt) : readPlain(prompt);
-#else
-  std::optional<std::string> line = readPlain(prompt);
-#endif
-  if (answering) setKeyMode(true);
-  if (!line) return line;
-  if (!answering) remember(*line);
-  if (line->size() > maxChars + 1) line->resize(maxChars + 1);
+  std::optional<std::string> line;
+  if (running_) {
+    // `user.input` reads while a line runs: a plain answer, typed afresh
+    // after Ctrl-C.
+    setKeyMode(false);
+    Typed answer;
+    do {
+      answer = readTyped(prompt);
+    } while (answer.interrupted);
+    setKeyMode(true);
+    line = std::move(answer.text);
+  } else {
+    for (;;) {
+      Typed first = readTyped(prompt);
+      if (first.interrupted) continue;  // Ctrl-C: a fresh prompt
+      if (!first.text) return std::nullopt;
+      std::string joined = std::move(*first.text);
+      const bool command = !joined.empty() && joined[0] == '!';
+      bool abandoned = false;
+      while (!command && continuesOnNextLine(joined)) {
+        Typed next = readTyped(kContinuationPrompt);
+        if (!next.text && !next.interrupted) return std::nullopt;
+        if (next.interrupted || next.text->empty()) {
+          abandoned = true;
+          break;
+        }
+        appendContinuationLine(joined, *next.text);
+      }
+      if (abandoned) continue;
+      remember(joined);
+      line = std::move(joined);
+      break;
+    }
+  }
+  if (line && line->size() > maxChars + 1) line->resize(maxChars + 1);
   return line;
 }
 
+TerminalConsole::Typed TerminalConsole::readTyped(const std::string& prompt) {
 #ifdef DOVEX_HAVE_READLINE
-std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt) {
+  if (lineEditing_) return readEdited(prompt);
+#endif
+  return readPlain(prompt);
+}
+
+#ifdef DOVEX_HAVE_READLINE
+TerminalConsole::Typed TerminalConsole::readEdited(const std::string& prompt) {
   lineDone = false;
   completedLine.reset();
   enterPrompt(!running_);
   rl_callback_handler_install(prompt.c_str(), acceptLine);
+  Typed typed;
   while (!lineDone) {
     fd_set ready;
     FD_ZERO(&ready);
@@ -209,29 +246,30 @@ std::optional<std::string> TerminalConsole::readEdited(const std::string& prompt
     const int n = select(STDIN_FILENO + 1, &ready, nullptr, nullptr, nullptr);
     if (n < 0 && errno != EINTR) break;
     if (interrupted) {
-      // Ctrl-C abandons the half-typed line and shows a fresh prompt.
+      // Ctrl-C abandons the half-typed line; the caller shows a fresh prompt.
       interrupted = 0;
       rl_crlf();
       rl_free_line_state();
       rl_callback_sigcleanup();
       rl_replace_line("", 0);
-      rl_on_new_line();
-      rl_redisplay();
-      continue;
+      typed.interrupted = true;
+      break;
     }
     if (n > 0) rl_callback_read_char();
   }
   if (!lineDone) rl_callback_handler_remove();
   atPrompt = 0;
-  return completedLine;
+  if (!typed.interrupted) typed.text = completedLine;
+  return typed;
 }
 #endif
 
-std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt) {
+TerminalConsole::Typed TerminalConsole::readPlain(const std::string& prompt) {
   std::cout << prompt;
   std::cout.flush();
   std::string line;
   enterPrompt(!running_);
+  Typed typed;
   bool any = false;
   for (;;) {
     char c;
@@ -239,10 +277,9 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
     if (n < 0 && errno == EINTR) {
       if (interrupted) {
         interrupted = 0;
-        line.clear();
-        any = false;
-        std::cout << "\n" << prompt;
-        std::cout.flush();
+        std::cout << "\n";
+        typed.interrupted = true;
+        break;
       }
       continue;
     }
@@ -252,8 +289,8 @@ std::optional<std::string> TerminalConsole::readPlain(const std::string& prompt)
     line += c;
   }
   atPrompt = 0;
-  if (!any) return std::nullopt;
-  return line;
+  if (any && !typed.interrupted) typed.text = std::move(line);
+  return typed;
 }
 
 bool TerminalConsole::keyPressed() {

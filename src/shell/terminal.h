@@ -21,6 +21,11 @@ class TerminalConsole : public ConsoleInput {
   TerminalConsole(const TerminalConsole&) = delete;
   TerminalConsole& operator=(const TerminalConsole&) = delete;
 
+  // A line that leaves a "(" open continues: further lines are read after a
+  // continuation prompt and joined as a script's lines are, until the
+  // brackets balance (an empty line or Ctrl-C abandons it); the whole is
+  // one line, and one entry of the history. Answers to `user.input` are
+  // read as they are typed.
   std::optional<std::string> readLine(const std::string& prompt, size_t maxChars) override;
   // True for a waiting key or a pending Ctrl-C break.
   bool keyPressed() override;
@@ -30,8 +35,15 @@ class TerminalConsole : public ConsoleInput {
   void completeWith(const std::vector<std::string>& words);
 
  private:
-  std::optional<std::string> readEdited(const std::string& prompt);
-  std::optional<std::string> readPlain(const std::string& prompt);
+  // One line as typed: its text, or none at end of input or when Ctrl-C
+  // abandoned it ([interrupted]).
+  struct Typed {
+    std::optional<std::string> text;
+    bool interrupted = false;
+  };
+  Typed readTyped(const std::string& prompt);
+  Typed readEdited(const std::string& prompt);
+  Typed readPlain(const std::string& prompt);
   void remember(const std::string& line);
 
   HistoryFile history_;

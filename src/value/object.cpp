@@ -3,6 +3,7 @@
 #include <array>
 
 #include "runtime/script_error.h"
+#include "value/printer.h"
 
 const std::string& typeNameOf(ValueType type) {
   static const std::array<std::string, 8> names = {"",       "string", "integer", "double",
@@ -22,9 +23,48 @@ void store(Object& o, ValueType type, T&& value) {
   o.type = type;
 }
 
+// "a double", "an integer": what a getter of [type] expects.
+std::string expectedText(ValueType type) {
+  switch (type) {
+    case ValueType::Integer: return "an integer";
+    case ValueType::Complex: return "a complex number";
+    case ValueType::System: return "a system";
+    default: return "a " + typeNameOf(type);
+  }
+}
+
+// What [o] holds, in words: "the integer 1", "a 2 x 2 matrix", "nothing".
+std::string heldText(const Object& o) {
+  if (!o.payload) return "nothing (no value)";
+  switch (o.type) {
+    case ValueType::String: {
+      const std::string& text = std::get<std::string>(*o.payload);
+      return "the string '" + (text.size() > 40 ? text.substr(0, 40) + "…" : text) + "'";
+    }
+    case ValueType::Integer: return "the integer " + std::to_string(std::get<int32_t>(*o.payload));
+    case ValueType::Double: return "the double " + formatDouble(std::get<double>(*o.payload));
+    case ValueType::Complex: {
+      const Complex z = std::get<Complex>(*o.payload);
+      return "the complex number " + formatDouble(z.re) + " + " + formatDouble(z.im) + "i";
+    }
+    case ValueType::Matrix: {
+      const Matrix& m = std::get<Matrix>(*o.payload);
+      return "a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) + " matrix";
+    }
+    case ValueType::Vector: return "a vector of " + std::to_string(std::get<std::vector<double>>(*o.payload).size());
+    case ValueType::System:
+      return "a system of " + std::to_string(std::get<std::vector<int32_t>>(*o.payload).size()) + " subsystems";
+    default: return "nothing (no value)";
+  }
+}
+
+[[noreturn]] void mismatch(const Object& o, ValueType type, const char* message) {
+  throw ScriptError(message, ScriptError::Mismatch{o.payload.get(), heldText(o), expectedText(type)});
+}
+
 template <typename T>
 T& fetch(const Object& o, ValueType type, const char* message) {
-  if (!o.payload || o.type != type) throw ScriptError(message);
+  if (!o.payload || o.type != type) mismatch(o, type, message);
   return std::get<T>(*o.payload);
 }
 
@@ -53,8 +93,10 @@ Object Object::makeSystem(std::string name, std::vector<int32_t> dimensions) {
   return Object(std::move(name), ValueType::System, makePayload(std::move(dimensions)));
 }
 
-void Object::stringMismatch() { throw ScriptError("getString error - type is NULL or not string"); }
-void Object::integerMismatch() { throw ScriptError("getInteger error - type is NULL or not int"); }
+void Object::stringMismatch() const {
+  mismatch(*this, ValueType::String, "getString error - type is NULL or not string");
+}
+void Object::integerMismatch() const { mismatch(*this, ValueType::Integer, "getInteger error - type is NULL or not int"); }
 const double& Object::getDouble() const {
   // The double getter's text really does begin "getInteger": scripts and
   // transcripts match on it.

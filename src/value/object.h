@@ -84,8 +84,8 @@ struct Object {
   const std::vector<double>& vectorValue() const;
 
   // The getters' errors, thrown out of line.
-  [[noreturn]] static void stringMismatch();
-  [[noreturn]] static void integerMismatch();
+  [[noreturn]] void stringMismatch() const;
+  [[noreturn]] void integerMismatch() const;
 
   // Drops the payload reference; name and type stay (the shell's reset).
   void dropPayload() { payload.reset(); }

@@ -81,6 +81,7 @@ with Sandbox(sys.argv[1]) as sandbox:
         reply, outputs = run(client, "foo 1 2\nset n 7")
         assert reply["status"] == "error" and reply["evalue"] == "Syntax error 'foo 1 2'", reply
         assert stdout(outputs) == "Syntax error 'foo 1 2'\nNULL\n\nNULL\n\n", outputs
+        assert any(kind == "stderr" and "cell[2]:1:1: in foo 1 2" in text for kind, text in outputs), outputs
         reply, outputs = run(client, "set n 1\nprint (add 1\n  (get n)")
         assert reply["status"] == "error" and reply["ename"] == "IncompleteInput", reply
         assert outputs[0] == ("stderr", "cell[3]:2:7: this bracket is never closed; nothing in the cell was "
