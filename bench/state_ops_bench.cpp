@@ -128,7 +128,7 @@ std::string setup(const System& sys) {
   s += "(new matrix psi 1 1) (set psi (tensor (get phi) (get q.ket.0)))\n";
   s += "(new matrix H " + d + " " + d + ") (set H (matrix " + d + " " + d + " QFT))\n";
   s += "(new matrix psi2 1 1) (set psi2 (apply_op (get s) 0 (get H) (get psi)))\n";
-  s += "(new integer out)\n";
+  s += "(new integer out) (new array pd double " + d + ")\n";
   return s;
 }
 
