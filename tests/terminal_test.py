@@ -220,9 +220,9 @@ def main():
             keys("rowSize (get v)", "Enter")
             wait_for("integer temp = 4194304")
             # With that state dropped, the idle session gives its memory back.
+            # (It does so before it shows the next prompt.)
             keys("delete v", "Enter")
-            wait_for("Dovex > delete v\nNULL")
-            time.sleep(0.3)
+            wait_until(lambda: screen().rstrip().endswith("Dovex > delete v\nNULL\n\nDovex >"), "the prompt after delete")
             idle_after_work = resident_mib()
             # Ctrl-C stops the printing of a long vector (8 million counts,
             # seconds of text), and the session goes on.
