@@ -323,6 +323,8 @@ TEST(RunQasm, MistakesAreReportedWithTheirPlaceAndNothingChanges) {
       {kHead + "gate g a { h a; }\ngate g b { x b; }\n", "4:6: gate 'g' is already defined"},
       {kHead + "gate g(t) a { rz(s) a; }\n", "3:18: unknown parameter 's'"},
       {kHead + regs + "h q[0]\nx q[1];\n", "6:1: expected ';' but found 'x'"},
+      {kHead + regs + "rz(1/0) q[0];\n", "5:1: parameter 1 of 'rz' is not a finite number"},
+      {kHead + regs + "gate g(t) a { u1(ln(t)) a; }\ng(0) q[0];\n", "5:15: parameter 1 of 'u1' is not a finite number"},
       {"qreg q[1];\n", "1:1: a program starts with 'OPENQASM 2.0;'"},
       {kHead + regs + "rz(" + std::string(300, '(') + "1" + std::string(300, ')') + ") q[0];\n",
        "5:105: expression nested more than 100 deep"}};

@@ -453,6 +453,7 @@ class Parser {
     }
     std::vector<double> params;
     for (int32_t root : roots) params.push_back(evaluate(root, {}));
+    requireFinite(params, word.text, at);
     const int32_t count = broadcastCount(operands, at);
     for (int32_t i = 0; i < count; ++i) {
       std::vector<int32_t> qubits;
@@ -704,6 +705,16 @@ class Parser {
     fail(t.at, "expected a number or a parameter but found " + shown(t));
   }
 
+  // A parameter that is infinite or not a number (1/0, ln(0), sqrt(-1))
+  // would fill the state with NaN: the program is refused instead.
+  void requireFinite(const std::vector<double>& params, const std::string& gate, const Where& at) const {
+    for (size_t i = 0; i < params.size(); ++i) {
+      if (!std::isfinite(params[i])) {
+        fail(at, "parameter " + std::to_string(i + 1) + " of '" + gate + "' is not a finite number");
+      }
+    }
+  }
+
   double evaluate(int32_t root, const std::vector<double>& params) const {
     const Expr& e = exprs_[static_cast<size_t>(root)];
     auto a = [&] { return evaluate(e.a, params); };
@@ -764,6 +775,7 @@ class Parser {
     for (const GateCall& call : g.body) {
       std::vector<double> callParams;
       for (int32_t root : call.params) callParams.push_back(evaluate(root, params));
+      requireFinite(callParams, gates_[static_cast<size_t>(call.gate)].name, call.at);
       std::vector<int32_t> callQubits;
       for (int32_t arg : call.args) callQubits.push_back(qubits[static_cast<size_t>(arg)]);
       expand(call.gate, callParams, callQubits, condition, call.at);
