@@ -3,7 +3,7 @@
 compared byte for byte: standard output, standard error, exit status and the
 files a script writes. Also the break (SIGUSR1 to the launcher), a session
 read from the launcher's standard input, and a count of processes that is
-not a power of two.
+not a power of two, and a large array one process fails to get.
 
 usage: distributed_test.py DOVEX DOVEX_MPI MPIEXEC SOURCE_DIR
 """
@@ -89,6 +89,16 @@ with tempfile.TemporaryDirectory() as folder:
     if b"Error: User break." not in out or not out.endswith(b"integer temp = 3\n\nDovex > ") \
             or session.returncode != 0:
         failures.append(f"break: status {session.returncode}\n  stdout {out[-300:]!r}\n  stderr {err!r:.300}")
+
+# A large array that one process cannot have (a test hook fails it there):
+# every process reports it, and all go on with the next line.
+for processes, failing in ((2, "1"), (4, "3")):
+    with tempfile.TemporaryDirectory() as folder:
+        env["DOVEX_TEST_FAILED_ALLOCATION"] = failing
+        status, out, err, _ = run(launch(processes, ["-e", "global (new matrix m 512 512)\nprint 7"]), folder)
+        del env["DOVEX_TEST_FAILED_ALLOCATION"]
+        if status != 1 or out != b"Error: out of memory\nNULL\n\ninteger temp = 7\nNULL\n\n":
+            failures.append(f"allocation failing on process {failing}: status {status}, stdout {out!r}")
 
 # Three processes: refused, on every process, with one message.
 with tempfile.TemporaryDirectory() as folder:

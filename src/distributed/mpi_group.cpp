@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -19,13 +21,17 @@ constexpr size_t kMaxMessageBytes = size_t{1} << 30;
 
 MpiGroup::MpiGroup(int& argc, char**& argv) {
   int provided = 0;
-  MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
+  // The program's threads take turns (the interpreter runs on a thread of
+  // its own while the first waits); kernel workers never call MPI.
+  MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
   int rank = 0;
   int size = 1;
   MPI_Comm_rank(MPI_COMM_WORLD, &rank);
   MPI_Comm_size(MPI_COMM_WORLD, &size);
   rank_ = static_cast<uint32_t>(rank);
   size_ = static_cast<uint32_t>(size);
+  const char* failing = std::getenv("DOVEX_TEST_FAILED_ALLOCATION");
+  failsAllocations_ = failing && std::to_string(rank_) == failing;
 }
 
 MpiGroup::~MpiGroup() { MPI_Finalize(); }
@@ -49,3 +55,10 @@ bool MpiGroup::shareBreak() {
 }
 
 void MpiGroup::noteBreakSignal() noexcept { signalled.store(true, std::memory_order_relaxed); }
+
+bool MpiGroup::allocatedEverywhere(bool held) {
+  int mine = held && !failsAllocations_ ? 1 : 0;
+  int all = 0;
+  MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_LAND, MPI_COMM_WORLD);
+  return all != 0;
+}

@@ -6,7 +6,7 @@
 
 class MpiGroup : public ProcessGroup {
  public:
-  // Starts MPI (its calls come from the main thread only).
+  // Starts MPI.
   MpiGroup(int& argc, char**& argv);
   // Ends MPI.
   ~MpiGroup() override;
@@ -18,6 +18,9 @@ class MpiGroup : public ProcessGroup {
   void shareBytes(std::string& bytes) override;
   void shareWord(uint64_t& word) override;
   bool shareBreak() override;
+  // With DOVEX_TEST_FAILED_ALLOCATION set to this process's number, every
+  // large array fails here (the test of a fault on one process).
+  bool allocatedEverywhere(bool held) override;
 
   // What SIGUSR1 does: on process 0 a break to share, elsewhere nothing
   // (the launcher forwards the signal to every process; only the first
@@ -27,4 +30,5 @@ class MpiGroup : public ProcessGroup {
  private:
   uint32_t rank_ = 0;
   uint32_t size_ = 1;
+  bool failsAllocations_ = false;
 };

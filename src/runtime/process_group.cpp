@@ -2,6 +2,7 @@
 
 namespace {
 ProcessGroup* installed = nullptr;
+thread_local bool kernelWorker = false;
 }  // namespace
 
 ProcessGroup* processGroup() { return installed; }
@@ -24,3 +25,12 @@ uint64_t agreedFromLead(uint64_t value) {
 void shareFromLead(std::string& bytes) {
   if (installed) installed->shareBytes(bytes);
 }
+
+bool allocatedEverywhere(bool held) {
+  if (!installed || kernelWorker) return held;
+  return installed->allocatedEverywhere(held);
+}
+
+KernelSection::KernelSection() : outer_(kernelWorker) { kernelWorker = true; }
+
+KernelSection::~KernelSection() { kernelWorker = outer_; }

@@ -21,6 +21,9 @@ class ProcessGroup {
   // Whether process 0 has been sent a break since the last call, asked of
   // all processes at the same point of the program; the same answer on all.
   virtual bool shareBreak() = 0;
+  // Whether every process [held] a large array it just asked for, asked of
+  // all at the same point of the program.
+  virtual bool allocatedEverywhere(bool held) = 0;
 };
 
 // The installed group, or nullptr in a plain (one-process) run.
@@ -34,5 +37,22 @@ bool leadsInputOutput();
 // [value] as process 0 has it (unchanged in a plain run).
 bool agreedFromLead(bool value);
 uint64_t agreedFromLead(uint64_t value);
+// Whether every process holds the large array it asked for ([held] here).
+// Never asked from a worker of a parallel kernel (whose arrays are its
+// own); there, or in a plain run, just [held].
+bool allocatedEverywhere(bool held);
 // Process 0's [bytes] on every process.
 void shareFromLead(std::string& bytes);
+// While one lives, the calling thread runs part of a parallel kernel, whose
+// threads never talk to other processes (how much of the work each takes
+// differs from process to process).
+class KernelSection {
+ public:
+  KernelSection();
+  ~KernelSection();
+  KernelSection(const KernelSection&) = delete;
+  KernelSection& operator=(const KernelSection&) = delete;
+
+ private:
+  bool outer_;
+};
