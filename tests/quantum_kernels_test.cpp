@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "quantum/circuit.h"
+#include "quantum/gate_kernels.h"
 #include "quantum/kernels.h"
 #include "quantum/parallel.h"
 #include "quantum/qubit_kernels.h"
@@ -29,7 +31,13 @@ uint64_t bits(double x) {
 // matrices down to the sign of every zero.
 std::string bitText(const Matrix& m) {
   std::string text = std::to_string(m.rows) + "x" + std::to_string(m.cols) + ":";
-  for (const Complex& e : m.data) text += " " + std::to_string(bits(e.re)) + "," + std::to_string(bits(e.im));
+  for (const Complex& e : m.data) {
+    // Appended part by part (GCC 12 warns falsely about the temporaries).
+    text += ' ';
+    text += std::to_string(bits(e.re));
+    text += ',';
+    text += std::to_string(bits(e.im));
+  }
   return text;
 }
 
@@ -112,6 +120,38 @@ std::vector<int32_t> someQubits(RandomCases& cases, int32_t n, int32_t k) {
   std::vector<int32_t> shuffled;
   for (int32_t q = 0; q < n; ++q) shuffled.insert(shuffled.begin() + cases.below(q + 1), q);
   return {shuffled.begin(), shuffled.begin() + k};
+}
+
+// A 2^k × 2^k gate of one of the forms the gate kernels tell apart: dense
+// (complex, or real with signed zeros in the imaginary parts), diagonal with
+// some unit entries, a permutation with or without phases, a controlled
+// dense gate, the identity, a transposition.
+Matrix structuredGate(RandomCases& cases, int32_t k) {
+  const int32_t dim = int32_t{1} << k;
+  const int32_t form = cases.below(7);
+  std::vector<int32_t> perm = someQubits(cases, dim, dim);
+  if (form == 6) {
+    for (int32_t i = 0; i < dim; ++i) perm[static_cast<size_t>(i)] = i < 2 ? 1 - i : i;
+  }
+  auto value = [&cases] { return Complex{cases.value(), cases.value()}; };
+  Matrix g;
+  g.setSize(dim, dim);
+  for (int32_t c = 0; c < dim; ++c) {
+    for (int32_t r = 0; r < dim; ++r) {
+      Complex e{0.0, 0.0};
+      const bool high = r >= dim / 2 && c >= dim / 2;
+      switch (form) {
+        case 0: e = value(); break;
+        case 1: e = Complex{cases.value(), cases.below(2) == 0 ? 0.0 : -0.0}; break;
+        case 2: if (r == c) e = cases.below(2) == 0 ? Complex{1.0, -0.0} : value(); break;
+        case 3: if (r == perm[static_cast<size_t>(c)]) e = cases.below(2) == 0 ? Complex{1.0, 0.0} : value(); break;
+        case 4: e = high ? value() : Complex{r == c ? 1.0 : 0.0, 0.0}; break;
+        default: if (r == (form == 5 ? c : perm[static_cast<size_t>(c)])) e = Complex{1.0, 0.0}; break;
+      }
+      g.setElement(r, c, e);
+    }
+  }
+  return g;
 }
 
 const KernelPair kPairs[] = {
@@ -205,6 +245,39 @@ const KernelPair kPairs[] = {
        kernels::collapseQubit(v, bit, outcome, 0.75, fast);
        reference::collapseQubit(v, bit, outcome, 0.75, plain);
        return PairRun{bitText(fast), bitText(plain), std::to_string(v.rows) + " rows, bit " + std::to_string(bit)};
+     }},
+    {"applyGates",
+     [](RandomCases& cases) {
+       // A gate sequence of every form on any qubits, cut into blocks of
+       // every shape down to one qubit, in place or not, through the wide
+       // one-qubit loops or the baseline ones; states large enough at times
+       // for several blocks with runs along the low qubits.
+       const int32_t n = cases.below(8) == 0 ? 9 + cases.below(4) : 1 + cases.below(8);
+       const int32_t count = cases.below(n > 8 ? 8 : 25);
+       std::vector<Matrix> matrices;
+       std::vector<kernels::CircuitGate> gates;
+       for (int32_t i = 0; i < count; ++i) {
+         const int32_t k = 1 + cases.below(std::min(n, 4));
+         matrices.push_back(structuredGate(cases, k));
+         gates.push_back({nullptr, someQubits(cases, n, k)});
+       }
+       for (size_t i = 0; i < gates.size(); ++i) gates[i].matrix = &matrices[i];
+       const kernels::BlockShape shape = std::vector<kernels::BlockShape>{
+           {1, 0}, {2, 1}, {4, 0}, {5, 2}, {}}[static_cast<size_t>(cases.below(5))];
+       const bool inPlace = cases.below(2) == 0;
+       const bool wide = cases.below(2) == 0;
+       const Matrix v = cases.matrix(1 << n, 1);
+       Matrix fast = v;
+       Matrix plain = v;
+       if (!inPlace) fast.setSize(v.rows, 1);
+       kernels::allowWideLoops(wide);
+       kernels::applyGates(gates, n, v.data.data(), fast.data.data(), shape);
+       kernels::allowWideLoops(true);
+       reference::applyGates(gates, n, plain.data.data(), plain.data.data(), shape);
+       return PairRun{bitText(fast), bitText(plain),
+                      "n " + std::to_string(n) + ", " + std::to_string(count) + " gates, block " +
+                          std::to_string(shape.blockQubits) + "/" + std::to_string(shape.lowQubits) +
+                          (inPlace ? " in place" : "") + (wide ? "" : ", baseline loops")};
      }},
 };
 
@@ -352,4 +425,26 @@ TEST(QubitKernels, TermsAddInStateIndexOrderNotOperatorIndexOrder) {
   Matrix dense;
   reference::applyToQubits(g, {0, 2}, v, dense);
   EXPECT_EQ(bitText(fast), bitText(dense));
+}
+
+TEST(QuantumKernels, GatesAreToldApartByTheirStructure) {
+  // Each gate goes to the kernel of its form (the pairs above check the
+  // bits; a gate wrongly taken for a dense one would pass them slowly).
+  using Form = kernels::PreparedGate::Form;
+  auto formOf = [](std::vector<Complex> entries, std::vector<int32_t> qubits) {
+    Matrix g;
+    const int32_t dim = int32_t{1} << qubits.size();
+    g.setSize(dim, dim);
+    for (int32_t i = 0; i < dim * dim; ++i) g.data[static_cast<size_t>(i)] = entries[static_cast<size_t>(i)];
+    return kernels::PreparedGate(g, qubits).form();
+  };
+  const Complex o{0, 0}, l{1, 0}, h{std::sqrt(0.5), 0}, i{0, 1};
+  EXPECT_EQ(formOf({h, h, h, {-h.re, 0}}, {3}), Form::OneQubitDense);
+  EXPECT_EQ(formOf({l, o, o, i}, {0}), Form::OneQubitDiagonal);
+  EXPECT_EQ(formOf({o, l, l, o}, {0}), Form::Transposition);
+  // CX, column-major, control on the high bit: columns 2 and 3 swap.
+  EXPECT_EQ(formOf({l, o, o, o, o, l, o, o, o, o, o, l, o, o, l, o}, {4, 1}), Form::Transposition);
+  EXPECT_EQ(formOf({l, o, o, o, o, l, o, o, o, o, l, o, o, o, o, {-1, 0}}, {0, 1}), Form::Diagonal);
+  EXPECT_EQ(formOf({l, o, o, o, o, l, o, o, o, o, h, h, o, o, h, {-h.re, 0}}, {0, 1}), Form::SparseRows);
+  EXPECT_EQ(formOf({l, o, o, l}, {2}), Form::Identity);
 }

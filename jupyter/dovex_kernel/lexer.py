@@ -16,7 +16,7 @@ KEYWORDS = (
     "measure_distribution measure measure_qbit help"
 ).split()
 # The extension commands registered at start-up.
-EXTENSIONS = "show_state histogram sample plot_file apply_qubits save_npy load_npy".split()
+EXTENSIONS = "show_state histogram sample plot_file apply_qubits run_qasm save_npy load_npy".split()
 # The shell's commands, at the start of a line.
 SHELL_COMMANDS = "!state !clear !help !exit".split()
 

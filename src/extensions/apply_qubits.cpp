@@ -1,13 +1,14 @@
 // apply_qubits STATE OP Q1 [Q2 ...]: a 2^k x 2^k operator on any k qubits of a
-// register, through the strided kernel; the checks that keep it to a column of
-// 2^n rows, an operator of side 2^k and k distinct qubits of the register.
+// register, in one pass by the kernel its structure calls for; the checks
+// that keep it to a column of 2^n rows, an operator of side 2^k and k
+// distinct qubits of the register.
 #include "extensions/commands.h"
 #include "interp/call.h"
 
 #include <utility>
 #include <vector>
 
-#include "quantum/qubit_kernels.h"
+#include "quantum/circuit.h"
 #include "runtime/break_flag.h"
 
 namespace {
@@ -71,7 +72,8 @@ static void extensionApplyQubits(Call& call) {
     listed[static_cast<size_t>(q)] = true;
   }
   Matrix transformed;
-  kernels::applyToQubits(op, qubits, state, transformed);
+  transformed.setSizeForOverwrite(state.rows, 1);  // the pass writes every element
+  kernels::applyGates({kernels::CircuitGate{&op, qubits}}, n, state.data.data(), transformed.data.data());
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));
 }

@@ -10,3 +10,4 @@ KeywordRows sampleCommand();       // sample.cpp
 KeywordRows plotFileCommand();     // plot_file.cpp
 KeywordRows applyQubitsCommand();  // apply_qubits.cpp
 KeywordRows npyFileCommands();     // npy_files.cpp: save_npy, load_npy
+KeywordRows runQasmCommand();      // run_qasm.cpp

@@ -6,7 +6,7 @@ const std::vector<KeywordRow>& extensionCommands() {
   static const std::vector<KeywordRow> rows = [] {
     std::vector<KeywordRow> all;
     for (KeywordRows table : {showStateCommand(), histogramCommand(), sampleCommand(), plotFileCommand(),
-                              applyQubitsCommand(), npyFileCommands()}) {
+                              applyQubitsCommand(), npyFileCommands(), runQasmCommand()}) {
       all.insert(all.end(), table.begin(), table.end());
     }
     return all;

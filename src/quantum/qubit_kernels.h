@@ -35,8 +35,9 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
 double qubitZeroProbability(const Matrix& v, int32_t bit);
 
 // The first column of [out] (which has v's shape) set to v · [factor] on the
-// rows whose qubit [bit] equals [outcome], +0 + 0i on the others. A break
-// leaves it partly written (the caller checks the flag).
+// rows whose qubit [bit] equals [outcome], +0 + 0i on the others; [out] may
+// be [v] itself. A break leaves it partly written (the caller checks the
+// flag).
 void collapseQubit(const Matrix& v, int32_t bit, int32_t outcome, double factor, Matrix& out);
 
 }  // namespace kernels

@@ -1,5 +1,8 @@
 #include "quantum/reference.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "quantum/kernels.h"
 #include "quantum/qubit_bits.h"
 #include "runtime/break_flag.h"
@@ -154,6 +157,44 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
   Matrix full;
   multiply(inverse, right, full);
   multiply(full, v, out);
+}
+
+void applyGates(const std::vector<kernels::CircuitGate>& gates, int32_t n, const Complex* source, Complex* target,
+                const kernels::BlockShape&) {
+  const size_t length = size_t{1} << n;
+  std::vector<Complex> state(source, source + length);
+  std::vector<Complex> next(length);
+  for (const kernels::CircuitGate& gate : gates) {
+    const size_t k = gate.qubits.size();
+    const size_t dim = size_t{1} << k;
+    // The gate's qubits in ascending order, and for each the bit of the
+    // matrix's index it stands for (qubits[0] the most significant).
+    std::vector<std::pair<int32_t, size_t>> ascending;
+    for (size_t m = 0; m < k; ++m) ascending.emplace_back(gate.qubits[m], k - 1 - m);
+    std::sort(ascending.begin(), ascending.end());
+    size_t mask = 0;
+    for (const auto& [q, bit] : ascending) mask |= size_t{1} << q;
+    // The matrix index of a state index.
+    auto matrixIndex = [&](size_t i) {
+      size_t index = 0;
+      for (const auto& [q, bit] : ascending) index |= ((i >> q) & 1) << bit;
+      return index;
+    };
+    for (size_t i = 0; i < length; ++i) {
+      Complex sum{0.0, 0.0};
+      // c counts through the gate's bits in ascending order, so the state
+      // index j grows with it.
+      for (size_t c = 0; c < dim; ++c) {
+        size_t j = i & ~mask;
+        for (size_t r = 0; r < k; ++r) j |= ((c >> r) & 1) << ascending[r].first;
+        addProduct(sum, (*gate.matrix)(static_cast<int32_t>(matrixIndex(i)), static_cast<int32_t>(matrixIndex(j))),
+                   state[j]);
+      }
+      next[i] = sum;
+    }
+    state.swap(next);
+  }
+  std::copy(state.begin(), state.end(), target);
 }
 
 double qubitZeroProbability(const Matrix& v, int32_t bit) {

@@ -1,8 +1,9 @@
-// The plain algorithms behind tensor, apply_op, apply_qubits and the
-// measurements, written the long way: Kronecker products element by element,
-// a widened operator built from them, a full basis vector with a dot product
-// for every basis state, a row-by-row walk. Each has the signature of its
-// fast twin in kernels.h or qubit_kernels.h and is the yardstick that twin
+// The plain algorithms behind tensor, apply_op, apply_qubits, run_qasm and
+// the measurements, written the long way: Kronecker products element by
+// element, a widened operator built from them, a full basis vector with a dot
+// product for every basis state, a row-by-row walk, a gate sequence one gate
+// and one amplitude at a time. Each has the signature of its fast twin in
+// kernels.h, qubit_kernels.h or circuit.h and is the yardstick that twin
 // must match bit for bit (one test fixture runs every pair). They cost up to
 // the square of the state's length and serve only the tests and benchmarks.
 #pragma once
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "quantum/circuit.h"
 #include "value/matrix.h"
 
 namespace reference {
@@ -44,6 +46,15 @@ void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_
 // it in their order), and [out] = (Pᵀ · (g ⊗ I) · P) · [v]. [v] must be a
 // column of 2^n rows, [g] of side 2^k, the qubits distinct and below n.
 void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Matrix& v, Matrix& out);
+
+// applyGates the long way: [gates] one after the other, each amplitude of
+// the next state a sum from +0 + 0i over the 2^k amplitudes that differ from
+// it only in the gate's qubits, in increasing state index, of the gate's
+// entry times that amplitude (every term, zeros included). [target] may be
+// [source]; with no gates it is an exact copy. [shape] changes nothing here:
+// the blocked passes must give these bits whatever their shape.
+void applyGates(const std::vector<kernels::CircuitGate>& gates, int32_t n, const Complex* source, Complex* target,
+                const kernels::BlockShape& shape = {});
 
 // measure_qbit's probability that qubit [bit] of the first column of [v]
 // reads 0: |v|² added from +0, row by row, over the rows without the bit.
