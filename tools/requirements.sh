@@ -23,6 +23,10 @@ else
   compiles '#include <gtest/gtest.h>' || missing+=(libgtest-dev)
   compiles '#include <cstdio>\n#include <readline/readline.h>' || missing+=(libreadline-dev)
 fi
+# dovex-mpi and its tests: OpenMPI's launcher and its compiler wrapper's headers.
+have_program mpirun || missing+=(openmpi-bin)
+compiles '#include <mpi.h>' || [ -e /usr/lib/x86_64-linux-gnu/openmpi/include/mpi.h ] \
+  || [ -n "$(find /usr/lib -path '*openmpi/include/mpi.h' -print -quit 2>/dev/null)" ] || missing+=(libopenmpi-dev)
 have_program tmux || missing+=(tmux)
 have_program python3 || missing+=(python3)
 have_program rsvg-convert || missing+=(librsvg2-bin)

@@ -6,6 +6,7 @@
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
 #include "runtime/file_access.h"
+#include "runtime/process_group.h"
 #include "value/number_text.h"
 #include "value/printer.h"
 
@@ -27,7 +28,7 @@ class ResultRow : public std::streambuf {
   // Writes what has been collected; false when some write failed.
   bool finish() {
     spill();
-    return ok_;
+    return agreedFromLead(ok_);
   }
 
  protected:

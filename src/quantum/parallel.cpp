@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/process_group.h"
+
 namespace {
 
 // The threads beside the caller. A job is handed out in chunks of [grain]
@@ -62,6 +64,7 @@ class WorkerPool {
 
  private:
   void takeChunks() {
+    const KernelSection section;
     try {
       for (;;) {
         const int64_t begin = next_.fetch_add(grain_, std::memory_order_relaxed);
@@ -149,6 +152,7 @@ WorkerPool& pool() {
 void parallelFor(int64_t n, int64_t grain, const WorkBlock& body) {
   if (n <= 0) return;
   if (grain < 1) grain = 1;
+  const KernelSection section;
   if (n > grain && !WorkerPool::insideWorker) {
     std::unique_lock<std::mutex> lock(jobMutex(), std::try_to_lock);
     if (lock.owns_lock()) {

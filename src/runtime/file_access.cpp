@@ -1,6 +1,7 @@
 #include "runtime/file_access.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <system_error>
 
 #include "runtime/diagnostics.h"
+#include "runtime/process_group.h"
 
 namespace {
 
@@ -86,7 +88,7 @@ void reportCannotWrite(const std::string& path) { diagnostic() << "Cannot write 
 
 bool writeResultFile(const FileDescriptor& file, const std::string& name, const std::string& text) {
   // A full disk would otherwise lose the text without a word.
-  if (writeAll(file.get(), text.data(), text.size())) return true;
+  if (agreedFromLead(writeAll(file.get(), text.data(), text.size()))) return true;
   reportCannotWrite(name);
   return false;
 }
@@ -104,7 +106,9 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
   return *this;
 }
 
-FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use) {
+namespace {
+
+FileDescriptor openHere(const std::string& path, FileUse use) {
   if (path.find('\0') != std::string::npos) return FileDescriptor();
   int fd;
   do {
@@ -117,6 +121,62 @@ FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use) {
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return FileDescriptor();
   return file;
+}
+
+// The most a process other than the first takes over of a file the first
+// one read: more than any script or state a process may hold.
+constexpr uint64_t kMaxSharedFileBytes = uint64_t{5} << 30;
+
+bool readWhole(int fd, std::string& bytes) {
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes.append(buffer, static_cast<size_t>(got));
+    if (bytes.size() > kMaxSharedFileBytes) return true;
+  }
+}
+
+// A descriptor of a regular file in memory holding [bytes], read from its start.
+FileDescriptor memoryFile(const std::string& bytes) {
+  FileDescriptor file(memfd_create("dovex-shared", MFD_CLOEXEC));
+  if (!file.isOpen() || !writeAll(file.get(), bytes.data(), bytes.size()) || lseek(file.get(), 0, SEEK_SET) != 0) {
+    return FileDescriptor();
+  }
+  return file;
+}
+
+}  // namespace
+
+// In a distributed run a file is opened by the first process alone. What it
+// read reaches every process as a file in memory, so all read the same bytes
+// however the file changes meanwhile; a file it writes is /dev/null to the
+// others, so only one copy of the text lands.
+FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use) {
+  if (!processGroup()) return openHere(path, use);
+  const bool reads = use == FileUse::ReadScript || use == FileUse::PrivateRead;
+  FileDescriptor file;
+  std::string bytes;
+  bool opened = false;
+  if (leadsInputOutput()) {
+    file = openHere(path, use);
+    opened = file.isOpen() && (!reads || readWhole(file.get(), bytes));
+  }
+  if (!agreedFromLead(opened)) return FileDescriptor();
+  if (reads) {
+    shareFromLead(bytes);
+    return memoryFile(bytes);
+  }
+  return leadsInputOutput() ? std::move(file) : openHere("/dev/null", use);
+}
+
+FileDescriptor shareWholeInput(int fd) {
+  std::string bytes;
+  if (!agreedFromLead(!leadsInputOutput() || readWhole(fd, bytes))) return FileDescriptor();
+  shareFromLead(bytes);
+  return memoryFile(bytes);
 }
 
 bool writeAll(int fd, const char* data, size_t size) {
@@ -133,7 +193,27 @@ bool writeAll(int fd, const char* data, size_t size) {
   return true;
 }
 
+namespace {
+FileReplaced replaceHere(const std::string& path, const std::function<bool(int fd)>& write);
+}  // namespace
+
 FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(int fd)>& write) {
+  if (!processGroup()) return replaceHere(path, write);
+  // The others write into /dev/null, so a writer that polls for a break
+  // sees it at the same place everywhere, and take the first one's outcome.
+  FileReplaced outcome = FileReplaced::CannotOpen;
+  if (leadsInputOutput()) {
+    outcome = replaceHere(path, write);
+  } else {
+    const FileDescriptor nowhere = openHere("/dev/null", FileUse::WriteTruncate);
+    if (nowhere.isOpen()) write(nowhere.get());
+  }
+  return static_cast<FileReplaced>(agreedFromLead(static_cast<uint64_t>(outcome)));
+}
+
+namespace {
+
+FileReplaced replaceHere(const std::string& path, const std::function<bool(int fd)>& write) {
   if (path.empty() || path.find('\0') != std::string::npos) return FileReplaced::CannotOpen;
   // Through a symbolic link, the file it points to is replaced, not the link.
   std::string target = path;
@@ -146,7 +226,7 @@ FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(
   }
   const bool exists = stat(target.c_str(), &info) == 0;
   if (exists && S_ISCHR(info.st_mode)) {
-    const FileDescriptor device = openFileWithoutWaiting(target, FileUse::WriteTruncate);
+    const FileDescriptor device = openHere(target, FileUse::WriteTruncate);
     if (!device.isOpen()) return FileReplaced::CannotOpen;
     return write(device.get()) ? FileReplaced::Done : FileReplaced::CannotWrite;
   }
@@ -185,6 +265,8 @@ FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(
   guard.kept = true;
   return FileReplaced::Done;
 }
+
+}  // namespace
 
 FileWrittenHook setFileWrittenHook(FileWrittenHook hook) {
   const FileWrittenHook previous = fileWrittenHook;

@@ -44,6 +44,10 @@ class FileDescriptor {
 // comes back blocks as usual.
 FileDescriptor openFileWithoutWaiting(const std::string& path, FileUse use);
 
+// In a distributed run: everything the first process reads from [fd] to its
+// end, as a file in memory on every process (closed if that fails).
+FileDescriptor shareWholeInput(int fd);
+
 // Writes all [size] bytes at [data] to [fd]: retried after a signal and
 // after a short write, so one call of write() carries the whole text when the
 // system allows. False only when writing really fails (a full disk, a

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "interp/script_file.h"
+#include "runtime/process_group.h"
 
 namespace {
 
@@ -68,15 +69,24 @@ bool readLibraries(const std::vector<std::string>& names, const std::string& scr
   const std::vector<std::string> path = librarySearchPath(scriptFolder);
   std::vector<std::pair<dev_t, ino_t>> seen;
   for (const std::string& name : names) {
-    const std::string file = findLibrary(name, path);
-    const auto identity = file.empty() ? std::nullopt : regularFile(file);
-    if (!identity) {
+    // Found by the first process of a distributed run, for all of them: the
+    // others read what it read.
+    std::string file;
+    bool repeated = false;
+    if (leadsInputOutput()) {
+      file = findLibrary(name, path);
+      const auto identity = file.empty() ? std::nullopt : regularFile(file);
+      if (!identity) file.clear();
+      repeated = identity && std::find(seen.begin(), seen.end(), *identity) != seen.end();
+      if (identity && !repeated) seen.push_back(*identity);
+    }
+    shareFromLead(file);
+    if (file.empty()) {
       error = "cannot find the library '" + name + "' (nor " + name + ".txt) in:";
       for (const std::string& folder : path) error += " " + folder;
       return false;
     }
-    if (std::find(seen.begin(), seen.end(), *identity) != seen.end()) continue;
-    seen.push_back(*identity);
+    if (agreedFromLead(repeated)) continue;
     Library library{file, {}, {}};
     library.source.name = file;
     const ScriptRead outcome = readScriptFile(file, library.script, FirstLine::Kept, &library.source);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/heap_policy.h"
+#include "runtime/process_group.h"
 
 namespace {
 
@@ -146,7 +147,20 @@ size_t byteSize(size_t n) {
 Complex* allocate(size_t n) {
   if (n == 0) return nullptr;
   const size_t bytes = byteSize(n);
-  if (bytes >= kPooledArrayBytes) return static_cast<Complex*>(pool().take(bytes));
+  if (bytes >= kPooledArrayBytes) {
+    // In a distributed run a large array is had by all processes or by
+    // none, so one that runs out of memory fails the line everywhere.
+    void* block = nullptr;
+    try {
+      block = pool().take(bytes);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!allocatedEverywhere(block != nullptr)) {
+      if (block) pool().give(block, bytes);
+      throw std::bad_alloc();
+    }
+    return static_cast<Complex*>(block);
+  }
   void* block = std::malloc(bytes);
   if (!block) throw std::bad_alloc();
   return static_cast<Complex*>(block);

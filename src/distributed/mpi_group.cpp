@@ -1,0 +1,64 @@
+#include "distributed/mpi_group.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// A break sent to this process and not yet shared.
+std::atomic<bool> signalled{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+// The most bytes one broadcast carries (MPI counts are int).
+constexpr size_t kMaxMessageBytes = size_t{1} << 30;
+
+}  // namespace
+
+MpiGroup::MpiGroup(int& argc, char**& argv) {
+  int provided = 0;
+  // The program's threads take turns (the interpreter runs on a thread of
+  // its own while the first waits); kernel workers never call MPI.
+  MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided);
+  int rank = 0;
+  int size = 1;
+  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
+  MPI_Comm_size(MPI_COMM_WORLD, &size);
+  rank_ = static_cast<uint32_t>(rank);
+  size_ = static_cast<uint32_t>(size);
+  const char* failing = std::getenv("DOVEX_TEST_FAILED_ALLOCATION");
+  failsAllocations_ = failing && std::to_string(rank_) == failing;
+}
+
+MpiGroup::~MpiGroup() { MPI_Finalize(); }
+
+void MpiGroup::shareWord(uint64_t& word) { MPI_Bcast(&word, 1, MPI_UINT64_T, 0, MPI_COMM_WORLD); }
+
+void MpiGroup::shareBytes(std::string& bytes) {
+  uint64_t length = bytes.size();
+  shareWord(length);
+  bytes.resize(length);
+  for (size_t first = 0; first < length; first += kMaxMessageBytes) {
+    const size_t count = std::min<size_t>(kMaxMessageBytes, length - first);
+    MPI_Bcast(bytes.data() + first, static_cast<int>(count), MPI_CHAR, 0, MPI_COMM_WORLD);
+  }
+}
+
+bool MpiGroup::shareBreak() {
+  uint64_t pending = rank_ == 0 && signalled.exchange(false, std::memory_order_relaxed) ? 1 : 0;
+  shareWord(pending);
+  return pending != 0;
+}
+
+void MpiGroup::noteBreakSignal() noexcept { signalled.store(true, std::memory_order_relaxed); }
+
+bool MpiGroup::allocatedEverywhere(bool held) {
+  int mine = held && !failsAllocations_ ? 1 : 0;
+  int all = 0;
+  MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_LAND, MPI_COMM_WORLD);
+  return all != 0;
+}

@@ -1,0 +1,58 @@
+// The processes one run is spread over. A plain run is one process and
+// nothing here communicates; a distributed run (dovex-mpi) installs a group
+// at start-up, and every process then runs the same program: process 0 alone
+// reads input and files and writes output and files, and hands the others
+// what it read and how its writes ended, so all of them take the same path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class ProcessGroup {
+ public:
+  virtual ~ProcessGroup() = default;
+  virtual uint32_t rank() const = 0;
+  virtual uint32_t size() const = 0;
+  // Every process leaves with process 0's [bytes].
+  virtual void shareBytes(std::string& bytes) = 0;
+  // Every process leaves with process 0's [word].
+  virtual void shareWord(uint64_t& word) = 0;
+  // Whether process 0 has been sent a break since the last call, asked of
+  // all processes at the same point of the program; the same answer on all.
+  virtual bool shareBreak() = 0;
+  // Whether every process [held] a large array it just asked for, asked of
+  // all at the same point of the program.
+  virtual bool allocatedEverywhere(bool held) = 0;
+};
+
+// The installed group, or nullptr in a plain (one-process) run.
+ProcessGroup* processGroup();
+// Installs [group] (nullptr: a plain run again); returns the previous one.
+ProcessGroup* setProcessGroup(ProcessGroup* group);
+
+// Whether this process is the one that reads and writes: process 0, or the
+// only one.
+bool leadsInputOutput();
+// [value] as process 0 has it (unchanged in a plain run).
+bool agreedFromLead(bool value);
+uint64_t agreedFromLead(uint64_t value);
+// Whether every process holds the large array it asked for ([held] here).
+// Never asked from a worker of a parallel kernel (whose arrays are its
+// own); there, or in a plain run, just [held].
+bool allocatedEverywhere(bool held);
+// Process 0's [bytes] on every process.
+void shareFromLead(std::string& bytes);
+// While one lives, the calling thread runs part of a parallel kernel, whose
+// threads never talk to other processes (how much of the work each takes
+// differs from process to process).
+class KernelSection {
+ public:
+  KernelSection();
+  ~KernelSection();
+  KernelSection(const KernelSection&) = delete;
+  KernelSection& operator=(const KernelSection&) = delete;
+
+ private:
+  bool outer_;
+};

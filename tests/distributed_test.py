@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""dovex-mpi on 1, 2 and 4 processes against the plain dovex, whole runs
+compared byte for byte: standard output, standard error, exit status and the
+files a script writes. Also the break (SIGUSR1 to the launcher), a session
+read from the launcher's standard input, and a count of processes that is
+not a power of two, and a large array one process fails to get.
+
+usage: distributed_test.py DOVEX DOVEX_MPI MPIEXEC SOURCE_DIR
+"""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+dovex, dovex_mpi, mpiexec, source = sys.argv[1:5]
+# Plugins stay loaded to the end, so a sanitized build can name the library
+# an allocation that outlives the run came from.
+env = dict(os.environ, DOVEX_THREADS="1", OMPI_MCA_btl_vader_single_copy_mechanism="none",
+           OMPI_MCA_rmaps_base_oversubscribe="1", OMPI_MCA_mca_base_component_disable_dlclose="1")
+if os.geteuid() == 0:
+    env.update(OMPI_ALLOW_RUN_AS_ROOT="1", OMPI_ALLOW_RUN_AS_ROOT_CONFIRM="1")
+failures = []
+
+
+def launch(processes, args):
+    return [mpiexec, "-q", "--oversubscribe", "-np", str(processes), dovex_mpi] + args
+
+
+def run(command, folder, stdin=b""):
+    done = subprocess.run(command, cwd=folder, input=stdin, capture_output=True, env=env, timeout=120)
+    written = {}
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name), "rb") as f:
+            written[name] = f.read()
+    return done.returncode, done.stdout, done.stderr, written
+
+
+def compare(label, args, stdin=b"", files=None):
+    """Runs [args] in a fresh folder holding [files] with dovex and with
+    dovex-mpi on 1, 2 and 4 processes; all four must agree."""
+    outcomes = []
+    for processes in (None, 1, 2, 4):
+        with tempfile.TemporaryDirectory() as folder:
+            for name, text in (files or {}).items():
+                with open(os.path.join(folder, name), "w") as f:
+                    f.write(text)
+            command = [dovex] + args if processes is None else launch(processes, args)
+            outcomes.append((processes, run(command, folder, stdin)))
+    plain = outcomes[0][1]
+    for processes, outcome in outcomes[1:]:
+        for part, want, got in zip(("exit status", "stdout", "stderr", "files"), plain, outcome):
+            if want != got:
+                failures.append(f"{label}, {processes} processes: {part} differs\n  dovex:     {want!r:.600}\n"
+                                f"  dovex-mpi: {got!r:.600}")
+    return plain
+
+
+# The examples: measurements and random draws from a shared seed, a result
+# file written once.
+for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_table", "u_random"):
+    compare(name, ["--seed", "7", os.path.join(source, "examples", name + ".txt")])
+
+# An error mid-script (exit status 1, notes on standard error), a script
+# that runs another and writes to a file it cannot open, -l, -W error and -e.
+broken = ("begin\n(new_file out.csv)\n(print_file out.csv 1 2.5)\n(file inner.txt)\n"
+          "(print_file /no/such/dir/x.csv 1)\n(print (mult (get q.ket.0) 2)))\n(print 9)\n")
+inner = "begin\n(global (new space q 2))\n(print (rand 100))\n(user.input integer)\n"
+status = compare("error mid-script", ["--seed", "3", "-l", "gates", "-W", "error", "main.txt"], stdin=b"41\n",
+                 files={"main.txt": broken, "inner.txt": inner})[0]
+if status != 1:
+    failures.append(f"error mid-script: exit status {status}, not 1")
+compare("-e lines", ["-e", "add 2 3\nexit\nadd 4 5"])
+
+# A session read from the launcher's standard input, user.input included.
+compare("session", ["-q"], stdin=b"global (new integer n)\nset n (user.input integer)\n42\nprint (get n)\n"
+        b"!state\nnew_file s.txt\nprint_file s.txt (get n)\n")
+
+# SIGUSR1 to the launcher breaks the running loop on every process; the
+# session goes on with the next line.
+with tempfile.TemporaryDirectory() as folder:
+    session = subprocess.Popen(launch(2, ["-q"]), cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, env=env)
+    session.stdin.write(b"global (new integer i)\nwhile 1 (set i (add (get i) 1))\nadd 1 2\n")
+    session.stdin.flush()
+    time.sleep(3)  # started and inside the loop
+    session.send_signal(signal.SIGUSR1)
+    time.sleep(1)
+    out, err = session.communicate(timeout=60)
+    if b"Error: User break." not in out or not out.endswith(b"integer temp = 3\n\nDovex > ") \
+            or session.returncode != 0:
+        failures.append(f"break: status {session.returncode}\n  stdout {out[-300:]!r}\n  stderr {err!r:.300}")
+
+# A large array that one process cannot have (a test hook fails it there):
+# every process reports it, and all go on with the next line.
+for processes, failing in ((2, "1"), (4, "3")):
+    with tempfile.TemporaryDirectory() as folder:
+        env["DOVEX_TEST_FAILED_ALLOCATION"] = failing
+        status, out, err, _ = run(launch(processes, ["-e", "global (new matrix m 512 512)\nprint 7"]), folder)
+        del env["DOVEX_TEST_FAILED_ALLOCATION"]
+        if status != 1 or out != b"Error: out of memory\nNULL\n\ninteger temp = 7\nNULL\n\n":
+            failures.append(f"allocation failing on process {failing}: status {status}, stdout {out!r}")
+
+# Three processes: refused, on every process, with one message.
+with tempfile.TemporaryDirectory() as folder:
+    status, out, err, _ = run(launch(3, ["-e", "print 1"]), folder)
+    if status != 2 or out != b"" or err.count(b"power of two") != 1:
+        failures.append(f"three processes: status {status}, stdout {out!r}, stderr {err!r}")
+
+for failure in failures:
+    print(failure)
+sys.exit(1 if failures else 0)
