@@ -37,10 +37,13 @@ def run(command, folder, stdin=b""):
     return done.returncode, done.stdout, done.stderr, written
 
 
-def compare(label, args, stdin=b"", files=None):
+def compare(label, args, stdin=b"", files=None, split_min=None):
     """Runs [args] in a fresh folder holding [files] with dovex and with
-    dovex-mpi on 1, 2 and 4 processes; all four must agree."""
+    dovex-mpi on 1, 2 and 4 processes (columns split from [split_min] rows
+    per process on); all four must agree."""
     outcomes = []
+    if split_min:
+        env["DOVEX_SPLIT_MIN"] = str(split_min)
     for processes in (None, 1, 2, 4):
         with tempfile.TemporaryDirectory() as folder:
             for name, text in (files or {}).items():
@@ -48,6 +51,7 @@ def compare(label, args, stdin=b"", files=None):
                     f.write(text)
             command = [dovex] + args if processes is None else launch(processes, args)
             outcomes.append((processes, run(command, folder, stdin)))
+    env.pop("DOVEX_SPLIT_MIN", None)
     plain = outcomes[0][1]
     for processes, outcome in outcomes[1:]:
         for part, want, got in zip(("exit status", "stdout", "stderr", "files"), plain, outcome):
@@ -61,6 +65,44 @@ def compare(label, args, stdin=b"", files=None):
 # file written once.
 for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_table", "u_random"):
     compare(name, ["--seed", "7", os.path.join(source, "examples", name + ".txt")])
+
+# Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
+# gates on leading and trailing qubits, copies, elements, the measurements,
+# the state views, printing, a file written, and an error that stops the
+# script with a split state in a variable.
+split = """begin
+(new space q 2)
+(new system reg 10 q q q q q q q q q q)
+(new matrix a 4 1)
+(new matrix b 16 1)
+(new matrix psi 1024 1)
+(set a (tensor (get q.ket.0) (get q.ket.1)))
+(set b (tensor (get a) (get a)))
+(set psi (tensor (tensor (get b) (get b)) (get a)))
+(set psi (apply_qubits (get psi) (matrix 2 2 QFT) 0))
+(set psi (apply_qubits (get psi) (matrix 2 2 QFT) 9))
+(set psi (apply_qubits (get psi) (gate cnot 2 0 1) 0 5))
+(set psi (apply_op (get reg) 3 (matrix 2 2 QFT) (get psi)))
+(new matrix copy 1024 1)
+(set copy (get psi))
+(print (get_element (get copy) 512 0))
+(print (rowSize (get psi)))
+(new integer first)
+(print (measure_qbit (get psi) 0 first))
+(new array p double 2)
+(print (measure_distribution (get psi) (get reg) 0 p))
+(new integer k)
+(set psi (measure (get psi) (get reg) 9 k))
+(print (get k))
+(show_state (get psi) (get reg))
+(histogram (get psi) (get reg) 3)
+(sample (get psi) 20 (get reg) 1)
+(save_npy psi.npy (get copy))
+(print (transpose (partial_measure (get copy) (get reg) 2)))
+(set copy (mult (get copy) (get copy)))
+(print 9)
+"""
+compare("split states", ["--seed", "5", "split.txt"], files={"split.txt": split}, split_min=256)
 
 # An error mid-script (exit status 1, notes on standard error), a script
 # that runs another and writes to a file it cannot open, -l, -W error and -e.

@@ -8,10 +8,12 @@
 #include "transcript.h"
 #include "runtime/break_flag.h"
 #include "runtime/console.h"
+#include "runtime/process_group.h"
 #include "runtime/script_error.h"
 #include "value/element_array.h"
 #include "value/object.h"
 #include "value/printer.h"
+#include "value/split_column.h"
 
 namespace {
 
@@ -183,4 +185,70 @@ TEST(Object, AssignmentIsInPlaceAndTypeStrict) {
   assignObject(m, square);
   EXPECT_EQ(m.getMatrix().rows, 2);
   EXPECT_EQ(m.getMatrix()(1, 1).re, 1);
+}
+
+namespace {
+
+// Process 2 of four, whose peers' rows all read as their process number.
+class FakeGroup : public ProcessGroup {
+ public:
+  uint32_t rank() const override { return 2; }
+  uint32_t size() const override { return 4; }
+  void shareBytes(std::string&) override {}
+  void shareWord(uint64_t&) override {}
+  bool shareBreak() override { return false; }
+  bool allocatedEverywhere(bool held) override { return held; }
+  void gatherSlices(const void* slice, size_t sliceBytes, void* whole) override {
+    const size_t n = sliceBytes / sizeof(Complex);
+    Complex* out = static_cast<Complex*>(whole);
+    for (size_t r = 0; r < 4; ++r) {
+      for (size_t i = 0; i < n; ++i) out[r * n + i] = r == 2 ? static_cast<const Complex*>(slice)[i] : Complex{double(r), 0};
+    }
+  }
+};
+
+}  // namespace
+
+TEST(SplitColumn, HeldAsASliceAndWholeAgainForEveryOtherReader) {
+  setenv("DOVEX_SPLIT_MIN", "256", 1);
+  FakeGroup group;
+  ProcessGroup* previous = setProcessGroup(&group);
+  Matrix column;
+  column.setSize(1024, 1);
+  for (int32_t r = 0; r < 1024; ++r) column.data[static_cast<size_t>(r)] = Complex{0, double(r)};
+  Object value;
+  value.setMatrix(std::move(column));
+  Object variable("psi", ValueType::Matrix, value.payload);
+  // Slices of 128 rows are too small: a 512-row column and a matrix stay whole.
+  EXPECT_FALSE(heldSplit(512, 1));
+  EXPECT_FALSE(heldSplit(1024, 2));
+  const Matrix& slice = variable.matrixSlice();
+  ASSERT_TRUE(slice.isSlice());
+  EXPECT_EQ(slice.rows, 256);
+  EXPECT_EQ(slice.firstRow, 512);
+  EXPECT_EQ(slice.data[0].im, 512.0);
+  {
+    const WholeStateReader reading("norm");
+    const Matrix& whole = variable.getMatrix();
+    EXPECT_FALSE(whole.isSlice());
+    EXPECT_EQ(whole.rows, 1024);
+    EXPECT_EQ(whole.data[600].im, 600.0);  // this process's rows, where they belong
+    EXPECT_EQ(whole.data[100].re, 0.0);
+    EXPECT_EQ(whole.data[900].re, 3.0);
+  }
+  EXPECT_FALSE(value.matrixSlice().isSlice());  // every alias sees it whole
+  // A slice of a column past one process's budget is never gathered.
+  Matrix huge;
+  huge.setSize(256, 1);
+  huge.wholeRows = int32_t{1} << 28;
+  huge.firstRow = int32_t{1} << 27;
+  const WholeStateReader reading("norm");
+  try {
+    gatherWhole(huge);
+    ADD_FAILURE() << "gathered";
+  } catch (const ScriptError& error) {
+    EXPECT_STREQ(error.what(), "Error: norm needs the whole state in one process (2^28 amplitudes)");
+  }
+  EXPECT_EQ(huge.rows, 256);
+  setProcessGroup(previous);
 }

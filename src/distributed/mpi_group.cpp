@@ -62,3 +62,13 @@ bool MpiGroup::allocatedEverywhere(bool held) {
   MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_LAND, MPI_COMM_WORLD);
   return all != 0;
 }
+
+void MpiGroup::gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
+  // Counted in grains, so a slice of up to 2^31 grains goes in one call.
+  MPI_Datatype grain;
+  MPI_Type_contiguous(static_cast<int>(kSliceGrain), MPI_BYTE, &grain);
+  MPI_Type_commit(&grain);
+  const int grains = static_cast<int>(sliceBytes / kSliceGrain);
+  MPI_Allgather(slice, grains, grain, whole, grains, grain, MPI_COMM_WORLD);
+  MPI_Type_free(&grain);
+}

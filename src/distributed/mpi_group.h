@@ -21,6 +21,7 @@ class MpiGroup : public ProcessGroup {
   // With DOVEX_TEST_FAILED_ALLOCATION set to this process's number, every
   // large array fails here (the test of a fault on one process).
   bool allocatedEverywhere(bool held) override;
+  void gatherSlices(const void* slice, size_t sliceBytes, void* whole) override;
 
   // What SIGUSR1 does: on process 0 a break to share, elsewhere nothing
   // (the launcher forwards the signal to every process; only the first

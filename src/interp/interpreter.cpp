@@ -5,6 +5,7 @@
 #include "interp/call.h"
 #include "interp/tokenizer.h"
 #include "runtime/script_error.h"
+#include "value/split_column.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& r
                     << (keyword->args.max == 1 ? " argument" : " arguments") << "; " << extra
                     << (extra == 1 ? " more is" : " more are") << " ignored";
       }
+      const WholeStateReader reading(keyword->name);
       keyword->run(call);
       return;
     }

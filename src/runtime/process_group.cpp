@@ -1,5 +1,8 @@
 #include "runtime/process_group.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace {
 ProcessGroup* installed = nullptr;
 thread_local bool kernelWorker = false;
@@ -11,6 +14,32 @@ ProcessGroup* setProcessGroup(ProcessGroup* group) {
   ProcessGroup* previous = installed;
   installed = group;
   return previous;
+}
+
+uint32_t processCount() { return installed ? installed->size() : 1; }
+
+uint32_t processRank() { return installed ? installed->rank() : 0; }
+
+int64_t splitMinimum() {
+  static const int64_t minimum = [] {
+    constexpr int64_t kDefault = int64_t{1} << 20;
+    const char* text = std::getenv("DOVEX_SPLIT_MIN");
+    if (!text || *text < '1' || *text > '9') return kDefault;
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(text, &end, 10);
+    const bool powerOfTwo = n != 0 && (n & (n - 1)) == 0;
+    if (*end != '\0' || !powerOfTwo || n < 256 || n > (1ULL << 30)) return kDefault;
+    return static_cast<int64_t>(n);
+  }();
+  return minimum;
+}
+
+void gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
+  if (installed) {
+    installed->gatherSlices(slice, sliceBytes, whole);
+  } else if (sliceBytes != 0) {
+    std::memcpy(whole, slice, sliceBytes);
+  }
 }
 
 bool leadsInputOutput() { return !installed || installed->rank() == 0; }

@@ -24,12 +24,29 @@ class ProcessGroup {
   // Whether every process [held] a large array it just asked for, asked of
   // all at the same point of the program.
   virtual bool allocatedEverywhere(bool held) = 0;
+  // Every process leaves with every process's [sliceBytes] bytes from
+  // [slice] in [whole], process r's at whole + r·sliceBytes. [sliceBytes] is
+  // a multiple of kSliceGrain.
+  virtual void gatherSlices(const void* slice, size_t sliceBytes, void* whole) = 0;
+  static constexpr size_t kSliceGrain = 4096;
 };
 
 // The installed group, or nullptr in a plain (one-process) run.
 ProcessGroup* processGroup();
 // Installs [group] (nullptr: a plain run again); returns the previous one.
 ProcessGroup* setProcessGroup(ProcessGroup* group);
+
+// How many processes the run is spread over (1 in a plain run), and which
+// one this is.
+uint32_t processCount();
+uint32_t processRank();
+// The fewest amplitudes a process keeps of a column held split: 2^20, or
+// the power of two of at least 2^8 that DOVEX_SPLIT_MIN sets (any other
+// setting is ignored). Read once.
+int64_t splitMinimum();
+// The slices of all processes, in process order, in [whole] (see
+// ProcessGroup::gatherSlices; in a plain run a copy).
+void gatherSlices(const void* slice, size_t sliceBytes, void* whole);
 
 // Whether this process is the one that reads and writes: process 0, or the
 // only one.

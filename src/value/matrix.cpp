@@ -45,11 +45,12 @@ const Complex& Matrix::operator()(int32_t r, int32_t c) const {
 
 bool Matrix::setSize(int32_t newRows, int32_t newCols) {
   if (newRows <= 0 || newCols <= 0) return false;
-  if (hasStorage() && rows == newRows && cols == newCols) return true;
+  if (hasStorage() && !isSlice() && rows == newRows && cols == newCols) return true;
   // Every caller checks the budget and reports it; this is the backstop.
   if (!fitsElementBudget(newRows, newCols)) throw std::bad_alloc();
   ElementArray fresh(static_cast<size_t>(newRows) * static_cast<size_t>(newCols));
   data.swap(fresh);
+  wholeRows = firstRow = 0;
   rows = newRows;
   cols = newCols;
   count = newRows * newCols;
@@ -58,7 +59,7 @@ bool Matrix::setSize(int32_t newRows, int32_t newCols) {
 
 bool Matrix::setSizeForOverwrite(int32_t newRows, int32_t newCols) {
   if (newRows <= 0 || newCols <= 0) return false;
-  if (hasStorage() && rows == newRows && cols == newCols) return true;
+  if (hasStorage() && !isSlice() && rows == newRows && cols == newCols) return true;
   if (!fitsElementBudget(newRows, newCols)) throw std::bad_alloc();
   // The old array goes back to the pool before the new one is taken, so a
   // reshape to the same byte size reuses it.
@@ -72,7 +73,7 @@ bool Matrix::setSizeForOverwrite(int32_t newRows, int32_t newCols) {
 
 void Matrix::release() {
   ElementArray().swap(data);
-  rows = cols = count = 0;
+  rows = cols = count = wholeRows = firstRow = 0;
 }
 
 void Matrix::setZero() { std::fill(data.begin(), data.end(), Complex{}); }
@@ -101,7 +102,8 @@ Matrix& assignMatrix(Matrix& target, const Matrix& source) {
   // An empty source would leave nothing to copy: refuse before touching the
   // target, so its elements survive the error.
   if (!source.hasStorage()) throw ScriptError("Error 1 in operator=\n");
-  if (target.hasStorage() && target.rows == source.rows && target.cols == source.cols) {
+  if (target.hasStorage() && target.rows == source.rows && target.cols == source.cols &&
+      target.wholeRows == source.wholeRows && target.firstRow == source.firstRow) {
     std::copy(source.data.begin(), source.data.end(), target.data.begin());
     return target;
   }
@@ -109,6 +111,8 @@ Matrix& assignMatrix(Matrix& target, const Matrix& source) {
   target.rows = source.rows;
   target.cols = source.cols;
   target.count = source.count;
+  target.wholeRows = source.wholeRows;
+  target.firstRow = source.firstRow;
   return target;
 }
 

@@ -33,8 +33,15 @@ struct Matrix {
   int32_t rows = 0;
   int32_t cols = 0;
   int32_t count = 0;
+  // A column held split over the processes of a distributed run keeps only
+  // this process's rows: [rows] of them from [firstRow] on, of [wholeRows]
+  // in all (0: held whole). Only code written for slices ever sees one: the
+  // value getter hands every other reader the whole column.
+  int32_t wholeRows = 0;
+  int32_t firstRow = 0;
 
   bool hasStorage() const { return !data.empty(); }
+  bool isSlice() const { return wholeRows != 0; }
 
   // Bounds-checked access to element ([r], [c]). An invalid access prints the
   // "Error 5 (" line and throws "Error 1 in operator()".

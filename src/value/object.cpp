@@ -4,6 +4,7 @@
 
 #include "runtime/script_error.h"
 #include "value/printer.h"
+#include "value/split_column.h"
 
 const std::string& typeNameOf(ValueType type) {
   static const std::array<std::string, 8> names = {"",       "string", "integer", "double",
@@ -49,7 +50,7 @@ std::string heldText(const Object& o) {
     }
     case ValueType::Matrix: {
       const Matrix& m = std::get<Matrix>(*o.payload);
-      return "a " + std::to_string(m.rows) + " x " + std::to_string(m.cols) + " matrix";
+      return "a " + std::to_string(m.isSlice() ? m.wholeRows : m.rows) + " x " + std::to_string(m.cols) + " matrix";
     }
     case ValueType::Vector: return "a vector of " + std::to_string(std::get<std::vector<double>>(*o.payload).size());
     case ValueType::System:
@@ -83,6 +84,7 @@ Matrix& Object::setMatrix(int32_t rows, int32_t cols) {
 }
 
 Matrix& Object::setMatrix(Matrix&& m) {
+  keepOwnSlice(m);
   store(*this, ValueType::Matrix, std::move(m));
   return std::get<Matrix>(*payload);
 }
@@ -106,6 +108,14 @@ const Complex& Object::getComplex() const {
   return fetch<Complex>(*this, ValueType::Complex, "getComplex error - type is NULL or not complex");
 }
 const Matrix& Object::getMatrix() const {
+  Matrix& m = fetch<Matrix>(*this, ValueType::Matrix, "getMatrix error - type is NULL or not matrix");
+  // Readers that know slices take matrixSlice; to every other the value is
+  // whole, on every process, from here on.
+  gatherWhole(m);
+  return m;
+}
+
+const Matrix& Object::matrixSlice() const {
   return fetch<Matrix>(*this, ValueType::Matrix, "getMatrix error - type is NULL or not matrix");
 }
 const std::vector<int32_t>& Object::getSystem() const {

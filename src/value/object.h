@@ -79,7 +79,11 @@ struct Object {
   }
   const double& getDouble() const;
   const Complex& getComplex() const;
+  // A column held split (see split_column.h) is made whole first, on every
+  // process: every process reads it at the same point of the program.
   const Matrix& getMatrix() const;
+  // The matrix as held: a column held split is this process's slice.
+  const Matrix& matrixSlice() const;
   const std::vector<int32_t>& getSystem() const;
   // Read access for printing and assignment (type must be Vector).
   const std::vector<double>& vectorValue() const;

@@ -1,0 +1,51 @@
+#include "value/split_column.h"
+
+#include <algorithm>
+#include <bit>
+#include <string>
+
+#include "runtime/process_group.h"
+#include "runtime/script_error.h"
+
+namespace {
+// The keyword reading values now; the printer when no keyword runs (the
+// shell printing a line's result).
+thread_local const char* reader = "print";
+}  // namespace
+
+bool heldSplit(int64_t rows, int64_t cols) {
+  const int64_t processes = processCount();
+  if (processes < 2 || cols != 1 || rows < processes || !std::has_single_bit(static_cast<uint64_t>(rows))) {
+    return false;
+  }
+  return rows / processes >= splitMinimum();
+}
+
+void keepOwnSlice(Matrix& m) {
+  if (m.isSlice() || !m.hasStorage() || !heldSplit(m.rows, m.cols)) return;
+  const int32_t sliceRows = m.rows / static_cast<int32_t>(processCount());
+  const int32_t first = sliceRows * static_cast<int32_t>(processRank());
+  ElementArray slice = ElementArray::forOverwrite(static_cast<size_t>(sliceRows));
+  std::copy(m.data.begin() + first, m.data.begin() + first + sliceRows, slice.begin());
+  m.wholeRows = m.rows;
+  m.firstRow = first;
+  m.data.swap(slice);
+  m.rows = m.count = sliceRows;
+}
+
+void gatherWhole(Matrix& m) {
+  if (!m.isSlice()) return;
+  if (!fitsElementBudget(m.wholeRows, 1)) {
+    throw ScriptError(std::string("Error: ") + reader + " needs the whole state in one process (2^" +
+                      std::to_string(std::countr_zero(static_cast<uint32_t>(m.wholeRows))) + " amplitudes)");
+  }
+  ElementArray whole = ElementArray::forOverwrite(static_cast<size_t>(m.wholeRows));
+  gatherSlices(m.data.data(), m.data.size() * sizeof(Complex), whole.data());
+  m.data.swap(whole);
+  m.rows = m.count = m.wholeRows;
+  m.wholeRows = m.firstRow = 0;
+}
+
+WholeStateReader::WholeStateReader(const char* name) : outer_(reader) { reader = name; }
+
+WholeStateReader::~WholeStateReader() { reader = outer_; }
