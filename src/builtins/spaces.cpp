@@ -2,6 +2,7 @@
 // systems and zero matrices: the space, system and matrix forms of `new`.
 #include "builtins/new_forms.h"
 #include "interp/call.h"
+#include "value/split_column.h"
 
 void newSpace(Call& call, const std::string& name) {
   const Arg dimension = call.argument(3);
@@ -55,5 +56,6 @@ void newMatrix(Call& call, const std::string& name) {
   }
   Matrix m;
   m.setSize(rows, cols);
+  keepOwnSlice(m);
   call.targetScope.addVariable(Object(name, ValueType::Matrix, makePayload(std::move(m))));
 }

@@ -5,6 +5,7 @@
 #include "extensions/commands.h"
 #include "interp/call.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,10 @@ static void extensionApplyQubits(Call& call) {
   const Arg operatorValue = call.argument(2);
   std::vector<Object> qubitValues;
   for (size_t i = 3; i < call.tokenCount(); ++i) qubitValues.push_back(call.argument(i).take());
-  const Matrix& state = stateValue->getMatrix();
+  // A column held split is read as this process's slice: a gate on the
+  // qubits below the leading ones (the process number) acts on each slice
+  // alone. One on a leading qubit has the state gathered whole first.
+  const Matrix& state = stateValue->matrixSlice();
   const Matrix& op = operatorValue->getMatrix();
   std::vector<int32_t> qubits;
   for (const Object& value : qubitValues) qubits.push_back(value.getInteger());
@@ -49,7 +53,7 @@ static void extensionApplyQubits(Call& call) {
     call.syntaxError("; no qubit given");
     return;
   }
-  const int32_t n = state.cols == 1 ? qubitCount(state.rows) : -1;
+  const int32_t n = state.cols == 1 ? qubitCount(state.isSlice() ? state.wholeRows : state.rows) : -1;
   if (n < 0) {
     call.syntaxError("; state is not a column of 2^n rows");
     return;
@@ -71,9 +75,16 @@ static void extensionApplyQubits(Call& call) {
     }
     listed[static_cast<size_t>(q)] = true;
   }
+  const int32_t localQubits = qubitCount(state.rows);
+  if (state.isSlice() && std::any_of(qubits.begin(), qubits.end(), [&](int32_t q) { return q >= localQubits; })) {
+    stateValue->getMatrix();  // the same record, whole from here on
+  }
   Matrix transformed;
   transformed.setSizeForOverwrite(state.rows, 1);  // the pass writes every element
-  kernels::applyGates({kernels::CircuitGate{&op, qubits}}, n, state.data.data(), transformed.data.data());
+  transformed.wholeRows = state.wholeRows;
+  transformed.firstRow = state.firstRow;
+  kernels::applyGates({kernels::CircuitGate{&op, qubits}}, qubitCount(state.rows), state.data.data(),
+                      transformed.data.data());
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));
 }

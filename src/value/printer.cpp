@@ -102,7 +102,9 @@ void printValue(const Object& value, std::ostream& stream, bool header, bool all
       break;
     case ValueType::Matrix:
       stream << '\n';
-      printMatrix(value.getMatrix(), stream, all);
+      // The console shows the leading rows only, all of them in process 0's
+      // slice of a column held split (the others print to nowhere).
+      printMatrix(all || !value.matrixSlice().isSlice() ? value.getMatrix() : value.matrixSlice(), stream, all);
       break;
     case ValueType::None:
       break;
