@@ -67,9 +67,10 @@ for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_tabl
     compare(name, ["--seed", "7", os.path.join(source, "examples", name + ".txt")])
 
 # Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
-# gates on leading and trailing qubits, copies, elements, the measurements,
-# the state views, printing, a file written, and an error that stops the
-# script with a split state in a variable.
+# gates on leading and trailing qubits, copies, elements, the measurements
+# (probabilities summed in chunks by dovex-mpi, printed alike), the state
+# views, printing, a file written, and an error that stops the script with a
+# split state in a variable.
 split = """begin
 (new space q 2)
 (new system reg 10 q q q q q q q q q q)
@@ -102,6 +103,17 @@ split = """begin
 (sample (get psi) 20 (get reg) 1)
 (save_npy psi.npy (get copy))
 (print (transpose (partial_measure (get copy) (get reg) 2)))
+(new space h 32)
+(new system halves 2 h h)
+(new space all 1024)
+(set psi (get all.ket.3))
+(set psi (apply_qubits (get psi) (matrix 8 8 QFT) 1 0 2))
+(set psi (apply_qubits (get psi) (matrix 4 4 QFT) 9 0))
+(set psi (apply_qubits (get psi) (matrix 16 16 QFT) 9 2 8 1))
+(print (measure_distribution (get psi) (get reg) 0 p))
+(print (measure_distribution (get psi) (get halves) 1 p))
+(print (transpose (measure_qbit (get psi) 3 first)))
+(histogram (get psi) (get halves) 0)
 (set copy (mult (get copy) (get copy)))
 (print 9)
 """

@@ -7,10 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <bit>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "quantum/chunked_sums.h"
 #include "quantum/circuit.h"
 #include "quantum/gate_kernels.h"
 #include "quantum/kernels.h"
@@ -447,4 +450,66 @@ TEST(QuantumKernels, GatesAreToldApartByTheirStructure) {
   EXPECT_EQ(formOf({l, o, o, o, o, l, o, o, o, o, l, o, o, o, o, {-1, 0}}, {0, 1}), Form::Diagonal);
   EXPECT_EQ(formOf({l, o, o, o, o, l, o, o, o, o, h, h, o, o, h, {-h.re, 0}}, {0, 1}), Form::SparseRows);
   EXPECT_EQ(formOf({l, o, o, l}, {2}), Form::Identity);
+}
+
+namespace {
+
+// The chunked rule written out plainly: every chunk's sum for [o] (zero
+// where it holds none of o's rows), then the tree over all of them.
+double pairwiseOver(const std::vector<double>& sums, size_t first, size_t count) {
+  if (count == 1) return sums[first];
+  const size_t half = std::bit_floor(count - 1);
+  return pairwiseOver(sums, first, half) + pairwiseOver(sums, first + half, count - half);
+}
+
+double plainChunkedSum(const Matrix& v, const std::function<bool(size_t)>& counts) {
+  std::vector<double> sums((v.data.size() + kernels::kChunkRows - 1) / kernels::kChunkRows, 0.0);
+  for (size_t r = 0; r < v.data.size(); ++r) {
+    if (counts(r)) sums[r / kernels::kChunkRows] += kernels::squaredModulus(v.data[r]);
+  }
+  // A count that is not a power of two: the complete subtrees, the smallest first.
+  double total = 0.0;
+  bool any = false;
+  size_t first = sums.size();
+  for (size_t size = 1; size <= sums.size(); size <<= 1) {
+    if ((sums.size() & size) == 0) continue;
+    first -= size;
+    total = any ? pairwiseOver(sums, first, size) + total : pairwiseOver(sums, first, size);
+    any = true;
+  }
+  return total;
+}
+
+}  // namespace
+
+TEST(ChunkedSums, MatchThePlainRuleAtEveryThreadCount) {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> amplitude(-1.0, 1.0);
+  const std::vector<std::vector<int32_t>> systems = {{2, 2048}, {4096}, {16, 2, 128}, {3, 500}, {5, 3, 7, 11}};
+  const int original = parallelThreadCount();
+  for (const std::vector<int32_t>& dims : systems) {
+    Matrix v;
+    int32_t rows = 1;
+    for (int32_t d : dims) rows *= d;
+    v.setSize(rows, 1);
+    for (Complex& a : v.data) a = Complex{amplitude(random), amplitude(random)};
+    for (int32_t k = 0; k < static_cast<int32_t>(dims.size()); ++k) {
+      size_t run = 1;
+      for (size_t s = static_cast<size_t>(k) + 1; s < dims.size(); ++s) run *= static_cast<size_t>(dims[s]);
+      for (int threads : {1, 3}) {
+        setParallelThreads(threads);
+        const std::vector<double> p = kernels::subsystemProbabilitiesInChunks(v, dims, k);
+        for (size_t o = 0; o < p.size(); ++o) {
+          const double plain = plainChunkedSum(v, [&](size_t r) { return r / run % p.size() == o; });
+          ASSERT_EQ(p[o], plain) << "outcome " << o << " of subsystem " << k << " of " << rows << " rows";
+        }
+      }
+    }
+    for (int32_t bit : {0, 7, 8, 11, 12, 40}) {
+      const double plain = plainChunkedSum(v, [&](size_t r) { return bit >= 62 || ((r >> bit) & 1) == 0; });
+      EXPECT_EQ(kernels::qubitZeroProbabilityInChunks(v, bit), plain) << "qubit " << bit << " of " << rows << " rows";
+    }
+    EXPECT_EQ(kernels::squaredNormInChunks(v), plainChunkedSum(v, [](size_t) { return true; }));
+  }
+  setParallelThreads(original);
 }

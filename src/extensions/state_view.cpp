@@ -6,6 +6,7 @@
 #include <memory>
 #include <queue>
 
+#include "quantum/chunked_sums.h"
 #include "quantum/kernels.h"
 #include "runtime/break_flag.h"
 #include "value/printer.h"
@@ -158,10 +159,15 @@ std::string normalisationNote(const Register& reg) {
   constexpr double kTolerance = 1e-9;
   const ElementArray& v = reg.state->data;
   double norm = 0.0;
-  BreakPoll poll;
-  for (size_t i = 0; i < v.size(); ++i) {
-    poll.throwAfter(1);
-    norm += kernels::squaredModulus(v[i]);
+  if (kernels::sumsInChunks(v.size())) {
+    norm = kernels::squaredNormInChunks(*reg.state);
+    throwIfBreak();
+  } else {
+    BreakPoll poll;
+    for (size_t i = 0; i < v.size(); ++i) {
+      poll.throwAfter(1);
+      norm += kernels::squaredModulus(v[i]);
+    }
   }
   if (std::fabs(norm - 1.0) <= kTolerance) return {};
   const std::string printed = formatDouble(norm);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "quantum/chunked_sums.h"
 #include "quantum/parallel.h"
 #include "quantum/prefetch.h"
 #include "runtime/break_flag.h"
@@ -397,6 +398,7 @@ std::vector<double> sumEachOutcome(const double* squares, size_t outcomes, size_
 
 std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<int32_t>& dims, int32_t k,
                                            size_t tileLimit) {
+  if (sumsInChunks(v.data.size())) return subsystemProbabilitiesInChunks(v, dims, k);
   const size_t measured = static_cast<size_t>(k);
   const size_t states = v.data.size();
   const GatherPlan plan = planGather(dims, measured, states, tileLimit);

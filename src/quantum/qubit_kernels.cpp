@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <numeric>
 
+#include "quantum/chunked_sums.h"
 #include "quantum/kernels.h"
 #include "quantum/parallel.h"
 #include "quantum/prefetch.h"
@@ -115,6 +116,7 @@ void applyToQubits(const Matrix& g, const std::vector<int32_t>& qubits, const Ma
 
 double qubitZeroProbability(const Matrix& v, int32_t bit) {
   const size_t rows = v.hasStorage() ? static_cast<size_t>(std::max(v.rows, 0)) : 0;
+  if (sumsInChunks(rows)) return qubitZeroProbabilityInChunks(v, bit);
   const Complex* column = v.data.data();
   // The t-th row without the bit: t with a zero bit inserted at [bit].
   const size_t count = bit < 31 ? (rows >> (bit + 1)) * (size_t{1} << bit) +
