@@ -511,5 +511,24 @@ TEST(ChunkedSums, MatchThePlainRuleAtEveryThreadCount) {
     }
     EXPECT_EQ(kernels::squaredNormInChunks(v), plainChunkedSum(v, [](size_t) { return true; }));
   }
+  // Four slices of a column of 2^12 rows: their own sums, added pairwise,
+  // are the whole column's.
+  Matrix v;
+  v.setSize(4096, 1);
+  for (Complex& a : v.data) a = Complex{amplitude(random), amplitude(random)};
+  for (const std::vector<int32_t>& dims : {std::vector<int32_t>{2, 2048}, {8, 2, 256}, {4096}, {512, 8}}) {
+    for (int32_t k = 0; k < static_cast<int32_t>(dims.size()); ++k) {
+      size_t run = 1;
+      for (size_t s = static_cast<size_t>(k) + 1; s < dims.size(); ++s) run *= static_cast<size_t>(dims[s]);
+      const std::vector<double> whole = kernels::subsystemProbabilitiesInChunks(v, dims, k);
+      for (size_t o = 0; o < whole.size(); ++o) {
+        kernels::PairwiseSum sum;
+        for (size_t r = 0; r < 4; ++r) {
+          sum.add(r, kernels::outcomeSumInChunks(v.data.data() + r * 1024, r * 1024, 1024, whole.size(), run, o));
+        }
+        ASSERT_EQ(sum.total(4), whole[o]) << "outcome " << o << " of subsystem " << k;
+      }
+    }
+  }
   setParallelThreads(original);
 }

@@ -8,6 +8,7 @@
 #include "quantum/kernels.h"
 #include "quantum/qubit_bits.h"
 #include "quantum/qubit_kernels.h"
+#include "quantum/slice_kernels.h"
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
 #include "runtime/break_flag.h"
@@ -36,14 +37,15 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
   if (!call.dimensionsPositive(state.dims)) return false;
   const int64_t states = kernels::dimensionProduct(state.dims, 0, state.dims.size());
   if (!call.sizeFits(states <= kMaxMatrixElements)) return false;
-  if (state.v.count != states) throw ScriptError("Dot product error 1\n");
+  if ((state.v.isSlice() ? state.v.wholeRows : state.v.count) != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
 }
 
 // The outcome probabilities of subsystem k; a break ends the line.
 std::vector<double> probabilities(const SubsystemState& state) {
-  std::vector<double> p = kernels::subsystemProbabilities(state.v, state.dims, state.k);
+  std::vector<double> p = state.v.isSlice() ? kernels::sliceSubsystemProbabilities(state.v, state.dims, state.k)
+                                            : kernels::subsystemProbabilities(state.v, state.dims, state.k);
   throwIfBreak();
   return p;
 }
@@ -51,7 +53,11 @@ std::vector<double> probabilities(const SubsystemState& state) {
 // The state collapsed onto [outcome]; a break ends the line.
 Matrix collapse(const SubsystemState& state, int32_t outcome, double rootProbability) {
   Matrix collapsed;
-  kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, rootProbability, collapsed);
+  if (state.v.isSlice()) {
+    kernels::collapseSliceSubsystem(state.v, state.dims, state.k, outcome, rootProbability, collapsed);
+  } else {
+    kernels::collapseSubsystem(state.v, state.dims, state.k, outcome, rootProbability, collapsed);
+  }
   throwIfBreak();
   return collapsed;
 }
@@ -104,8 +110,9 @@ class MeasurementArgs {
   MeasurementArgs(const Call& call, size_t count) {
     for (size_t i = 1; i <= count; ++i) values_.push_back(call.argument(i).take());
   }
-  // V, S and K read in that order (their getters' errors end the line).
-  SubsystemState state() const { return {values_[0].getMatrix(), values_[1].getSystem(), values_[2].getInteger()}; }
+  // V, S and K read in that order (their getters' errors end the line); a
+  // column held split stays split, each process measuring its slice.
+  SubsystemState state() const { return {values_[0].matrixSlice(), values_[1].getSystem(), values_[2].getInteger()}; }
   // Argument [i], counted from 1 like tokens.
   const Object& operator[](size_t i) const { return values_[i - 1]; }
 
@@ -128,11 +135,11 @@ static void builtinMeasureQbit(Call& call) {
   const Arg qubitValue = call.argument(2);
   if (!call.hasType(*qubitValue, ValueType::Integer, "type not integer.")) return;
   const Arg nameValue = call.argument(3);
-  const Matrix& v = stateValue->getMatrix();
+  const Matrix& v = stateValue->matrixSlice();  // a column held split stays split
   const int32_t q = qubitValue->getInteger();
   const int32_t bit = qubitBit(q);
 
-  const double p0 = kernels::qubitZeroProbability(v, bit);
+  const double p0 = v.isSlice() ? kernels::sliceQubitZeroProbability(v, bit) : kernels::qubitZeroProbability(v, bit);
   throwIfBreak();
   const double draw = drawOnGrid();
   Matrix collapsed;
@@ -145,7 +152,11 @@ static void builtinMeasureQbit(Call& call) {
 
   // Renormalising by 1 - p0 takes the state's total probability to be 1.
   const double factor = outcome == 0 ? 1.0 / std::sqrt(p0) : 1.0 / std::sqrt(1.0 - p0);
-  kernels::collapseQubit(v, bit, outcome, factor, collapsed);
+  if (v.isSlice()) {
+    kernels::collapseSliceQubit(v, bit, outcome, factor, collapsed);
+  } else {
+    kernels::collapseQubit(v, bit, outcome, factor, collapsed);
+  }
   throwIfBreak();
   call.result.setMatrix(std::move(collapsed));
 }

@@ -64,6 +64,11 @@ bool MpiGroup::allocatedEverywhere(bool held) {
 }
 
 void MpiGroup::gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
+  if (sliceBytes % kSliceGrain != 0) {
+    const int bytes = static_cast<int>(sliceBytes);
+    MPI_Allgather(slice, bytes, MPI_BYTE, whole, bytes, MPI_BYTE, MPI_COMM_WORLD);
+    return;
+  }
   // Counted in grains, so a slice of up to 2^31 grains goes in one call.
   MPI_Datatype grain;
   MPI_Type_contiguous(static_cast<int>(kSliceGrain), MPI_BYTE, &grain);

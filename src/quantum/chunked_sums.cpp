@@ -56,32 +56,33 @@ namespace {
 
 uint64_t chunkCount(size_t rows) { return (rows + kChunkRows - 1) / kChunkRows; }
 
-// Outcome [o] of a column of [rows] rows whose outcome is (r / run) % outcomes:
-// its rows visited in increasing order, each chunk's squares summed in order.
-double outcomeInChunks(const Complex* v, size_t rows, size_t outcomes, size_t run, size_t o, BreakPoll& poll) {
+}  // namespace
+
+double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o) {
+  BreakPoll poll;
   PairwiseSum total;
   uint64_t chunk = 0;
   double sum = 0.0;
   bool open = false;
-  for (size_t base = o * run; base < rows; base += outcomes * run) {
+  const size_t end = firstRow + rows;
+  const size_t period = outcomes * run;
+  // Outcome o's runs of rows, from the one in the period holding firstRow.
+  for (size_t base = firstRow / period * period + o * run; base < end; base += period) {
     if (poll.stopAfter(run)) break;
-    const size_t end = std::min(rows, base + run);
-    for (size_t r = base; r < end; ++r) {
-      const uint64_t c = r / kChunkRows;
+    for (size_t r = std::max(base, firstRow); r < std::min(end, base + run); ++r) {
+      const uint64_t c = (r - firstRow) / kChunkRows;
       if (open && c != chunk) {
         total.add(chunk, sum);
         sum = 0.0;
       }
       chunk = c;
       open = true;
-      sum += squaredModulus(v[r]);
+      sum += squaredModulus(v[r - firstRow]);
     }
   }
   if (open) total.add(chunk, sum);
   return total.total(chunkCount(rows));
 }
-
-}  // namespace
 
 std::vector<double> subsystemProbabilitiesInChunks(const Matrix& v, const std::vector<int32_t>& dims, int32_t k) {
   const size_t measured = static_cast<size_t>(k);
@@ -91,9 +92,8 @@ std::vector<double> subsystemProbabilitiesInChunks(const Matrix& v, const std::v
   const size_t rows = v.data.size();
   std::vector<double> p(outcomes, 0.0);
   parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
-    BreakPoll poll;
     for (int64_t o = first; o < last; ++o) {
-      p[static_cast<size_t>(o)] = outcomeInChunks(v.data.data(), rows, outcomes, run, static_cast<size_t>(o), poll);
+      p[static_cast<size_t>(o)] = outcomeSumInChunks(v.data.data(), 0, rows, outcomes, run, static_cast<size_t>(o));
     }
   });
   if (breakRequested()) std::fill(p.begin(), p.end(), 0.0);
@@ -104,13 +104,11 @@ double qubitZeroProbabilityInChunks(const Matrix& v, int32_t bit) {
   const size_t rows = v.hasStorage() ? static_cast<size_t>(std::max(v.rows, 0)) : 0;
   // From bit 62 on (and past the column's length) every row has the bit clear.
   const size_t run = bit < 62 ? std::min(size_t{1} << bit, rows) : rows;
-  BreakPoll poll;
-  return outcomeInChunks(v.data.data(), rows, 2, run, 0, poll);
+  return outcomeSumInChunks(v.data.data(), 0, rows, 2, run, 0);
 }
 
 double squaredNormInChunks(const Matrix& v) {
-  BreakPoll poll;
-  return outcomeInChunks(v.data.data(), v.data.size(), 1, v.data.size(), 0, poll);
+  return outcomeSumInChunks(v.data.data(), 0, v.data.size(), 1, v.data.size(), 0);
 }
 
 }  // namespace kernels

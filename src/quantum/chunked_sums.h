@@ -43,6 +43,13 @@ class PairwiseSum {
   uint64_t next_ = 0;        // the chunks taken so far
 };
 
+// The sum for outcome [o] over rows [firstRow, firstRow + rows) of a column
+// whose row r has the outcome (r / run) % outcomes, [v] holding those rows:
+// the chunks counted from firstRow (a multiple of kChunkRows or 0), so for a
+// slice of 2^m ≥ kChunkRows rows at a multiple of 2^m the root of the
+// slice's own subtree. Stops early on a break.
+double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o);
+
 // The outcome probabilities of subsystem [k] of the column [v] (rows =
 // product of [dims]), summed in chunks.
 std::vector<double> subsystemProbabilitiesInChunks(const Matrix& v, const std::vector<int32_t>& dims, int32_t k);

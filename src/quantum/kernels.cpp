@@ -14,13 +14,6 @@ namespace kernels {
 
 namespace {
 
-// The amplitude the dense algorithms read for one basis state: the dot
-// product of a unit basis vector with the state, +0 + (1 + 0i)·v.
-Complex basisAmplitude(Complex v) {
-  const Complex term = complexProduct(Complex{1.0, 0.0}, v);
-  return Complex{0.0 + term.re, 0.0 + term.im};
-}
-
 size_t toIndex(int64_t n) { return static_cast<size_t>(n); }
 
 }  // namespace

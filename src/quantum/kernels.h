@@ -86,6 +86,13 @@ std::vector<double> subsystemProbabilities(const Matrix& v, const std::vector<in
 void collapseSubsystem(const Matrix& v, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
                        double rootProbability, Matrix& out);
 
+// The amplitude the dense algorithms read for one basis state: the dot
+// product of a unit basis vector with the state, +0 + (1 + 0i)·v.
+inline Complex basisAmplitude(Complex v) {
+  const Complex term = complexProduct(Complex{1.0, 0.0}, v);
+  return Complex{0.0 + term.re, 0.0 + term.im};
+}
+
 // |[a]|² formed as the real part of a · conj(a), the one rounding every
 // measurement uses.
 inline double squaredModulus(Complex a) { return complexProduct(a, Complex{a.re, -a.im}).re; }

@@ -26,7 +26,7 @@ class ProcessGroup {
   virtual bool allocatedEverywhere(bool held) = 0;
   // Every process leaves with every process's [sliceBytes] bytes from
   // [slice] in [whole], process r's at whole + r·sliceBytes. [sliceBytes] is
-  // a multiple of kSliceGrain.
+  // a multiple of kSliceGrain or less than 2^31.
   virtual void gatherSlices(const void* slice, size_t sliceBytes, void* whole) = 0;
   static constexpr size_t kSliceGrain = 4096;
 };

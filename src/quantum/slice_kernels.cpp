@@ -1,0 +1,101 @@
+#include "quantum/slice_kernels.h"
+
+#include "quantum/chunked_sums.h"
+#include "quantum/kernels.h"
+#include "quantum/parallel.h"
+#include "quantum/qubit_bits.h"
+#include "runtime/break_flag.h"
+#include "runtime/process_group.h"
+
+namespace kernels {
+
+namespace {
+
+constexpr int64_t kRowsPerBlock = 4096;
+
+// The period of subsystem [k]'s digit: the product of the dimensions after it.
+size_t runOf(const std::vector<int32_t>& dims, int32_t k) {
+  size_t run = 1;
+  for (size_t s = static_cast<size_t>(k) + 1; s < dims.size(); ++s) run *= static_cast<size_t>(dims[s]);
+  return run;
+}
+
+// [out] shaped like [slice], the same part of the same column; each of its
+// rows [keep(global row)] ? [kept](amplitude) : 0.
+template <typename Keep, typename Kept>
+void collapseRows(const Matrix& slice, Matrix& out, Keep keep, Kept kept) {
+  out.setSizeForOverwrite(slice.rows, 1);
+  out.wholeRows = slice.wholeRows;
+  out.firstRow = slice.firstRow;
+  const Complex* in = slice.data.data();
+  Complex* result = out.data.data();
+  const size_t first = static_cast<size_t>(slice.firstRow);
+  parallelFor(slice.rows, kRowsPerBlock, [&](int64_t begin, int64_t end) {
+    if (breakRequested()) return;
+    for (size_t i = static_cast<size_t>(begin); i < static_cast<size_t>(end); ++i) {
+      result[i] = keep(first + i) ? kept(in[i]) : Complex{0.0, 0.0};
+    }
+  });
+}
+
+}  // namespace
+
+std::vector<double> combineSliceSums(const std::vector<double>& local) {
+  const size_t processes = processCount();
+  std::vector<double> all(local.size() * processes);
+  gatherSlices(local.data(), local.size() * sizeof(double), all.data());
+  std::vector<double> total(local.size());
+  for (size_t o = 0; o < local.size(); ++o) {
+    PairwiseSum sum;
+    for (size_t r = 0; r < processes; ++r) sum.add(r, all[r * local.size() + o]);
+    total[o] = sum.total(processes);
+  }
+  return total;
+}
+
+std::vector<double> sliceSubsystemProbabilities(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k) {
+  const size_t outcomes = static_cast<size_t>(dims[static_cast<size_t>(k)]);
+  const size_t run = runOf(dims, k);
+  std::vector<double> local(outcomes, 0.0);
+  parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
+    for (int64_t o = first; o < last; ++o) {
+      local[static_cast<size_t>(o)] = outcomeSumInChunks(slice.data.data(), static_cast<size_t>(slice.firstRow),
+                                                         static_cast<size_t>(slice.rows), outcomes, run,
+                                                         static_cast<size_t>(o));
+    }
+  });
+  // Every process takes part in the sums, a break or not; the caller raises it.
+  return combineSliceSums(local);
+}
+
+double sliceQubitZeroProbability(const Matrix& slice, int32_t bit) {
+  const size_t run = bit < 31 ? size_t{1} << bit : size_t{1} << 31;
+  const double local = outcomeSumInChunks(slice.data.data(), static_cast<size_t>(slice.firstRow),
+                                          static_cast<size_t>(slice.rows), 2, run, 0);
+  return combineSliceSums({local})[0];
+}
+
+void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                            double rootProbability, Matrix& out) {
+  const size_t outcomes = static_cast<size_t>(dims[static_cast<size_t>(k)]);
+  const size_t run = runOf(dims, k);
+  const size_t keptOutcome = static_cast<size_t>(outcome);
+  collapseRows(
+      slice, out, [&](size_t row) { return row / run % outcomes == keptOutcome; },
+      [&](Complex a) {
+        // As collapseSubsystem writes it: +0 plus the scaled unit entry.
+        const Complex amplitude = basisAmplitude(a);
+        const Complex scaled = complexProduct(
+            Complex{amplitude.re / rootProbability, amplitude.im / rootProbability}, Complex{1.0, 0.0});
+        return Complex{0.0 + scaled.re, 0.0 + scaled.im};
+      });
+}
+
+void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, double factor, Matrix& out) {
+  const bool keepSet = outcome == 1;
+  collapseRows(
+      slice, out, [&](size_t row) { return rowHasBit(row, bit) == keepSet; },
+      [&](Complex a) { return complexProduct(a, Complex{factor, 0.0}); });
+}
+
+}  // namespace kernels

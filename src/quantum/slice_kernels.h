@@ -1,0 +1,32 @@
+// The measurement kernels on a column held split (value/matrix.h): each
+// process works on its slice, rows numbered as in the whole column, and the
+// processes' partial sums are added in the fixed order of chunked_sums.h, so
+// every process ends with the bits one process holding the whole column
+// would have.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "value/matrix.h"
+
+namespace kernels {
+
+// Every process's [local] sums (one per outcome, the roots of the slices'
+// subtrees) added pairwise over the processes in process order; the same on
+// every process. Every process calls it at the same point.
+std::vector<double> combineSliceSums(const std::vector<double>& local);
+
+// The outcome probabilities of subsystem [k] of the whole column, [slice]
+// one process's part of it (a system of powers of two).
+std::vector<double> sliceSubsystemProbabilities(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k);
+// The probability that qubit [bit] (≥ 0) of the whole column is 0.
+double sliceQubitZeroProbability(const Matrix& slice, int32_t bit);
+
+// [out] = this process's slice of the column collapsed as collapseSubsystem
+// and collapseQubit collapse it (the same bits for each amplitude).
+void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
+                            double rootProbability, Matrix& out);
+void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, double factor, Matrix& out);
+
+}  // namespace kernels
