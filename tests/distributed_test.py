@@ -67,7 +67,8 @@ for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_tabl
     compare(name, ["--seed", "7", os.path.join(source, "examples", name + ".txt")])
 
 # Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
-# gates on leading and trailing qubits, copies, elements, the measurements
+# gates on leading and trailing qubits (one leaving no local qubit to swap
+# a leading one with), copies, elements, the measurements
 # (probabilities summed in chunks by dovex-mpi, printed alike), the state
 # views, printing, a file written, and an error that stops the script with a
 # split state in a variable.
@@ -110,6 +111,8 @@ split = """begin
 (set psi (apply_qubits (get psi) (matrix 8 8 QFT) 1 0 2))
 (set psi (apply_qubits (get psi) (matrix 4 4 QFT) 9 0))
 (set psi (apply_qubits (get psi) (matrix 16 16 QFT) 9 2 8 1))
+(print (measure_distribution (get psi) (get reg) 1 p))
+(set psi (apply_qubits (get psi) (matrix 512 512 QFT) 9 8 7 6 5 4 3 2 1))
 (print (measure_distribution (get psi) (get reg) 0 p))
 (print (measure_distribution (get psi) (get halves) 1 p))
 (print (transpose (measure_qbit (get psi) 3 first)))

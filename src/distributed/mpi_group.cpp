@@ -77,3 +77,9 @@ void MpiGroup::gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
   MPI_Allgather(slice, grains, grain, whole, grains, grain, MPI_COMM_WORLD);
   MPI_Type_free(&grain);
 }
+
+void MpiGroup::exchange(uint32_t partner, const void* send, void* receive, size_t bytes) {
+  const int count = static_cast<int>(bytes);
+  const int peer = static_cast<int>(partner);
+  MPI_Sendrecv(send, count, MPI_BYTE, peer, 0, receive, count, MPI_BYTE, peer, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+}

@@ -22,6 +22,7 @@ class MpiGroup : public ProcessGroup {
   // large array fails here (the test of a fault on one process).
   bool allocatedEverywhere(bool held) override;
   void gatherSlices(const void* slice, size_t sliceBytes, void* whole) override;
+  void exchange(uint32_t partner, const void* send, void* receive, size_t bytes) override;
 
   // What SIGUSR1 does: on process 0 a break to share, elsewhere nothing
   // (the launcher forwards the signal to every process; only the first

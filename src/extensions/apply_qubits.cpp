@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quantum/circuit.h"
+#include "quantum/slice_kernels.h"
 #include "runtime/break_flag.h"
 
 namespace {
@@ -43,7 +44,7 @@ static void extensionApplyQubits(Call& call) {
   for (size_t i = 3; i < call.tokenCount(); ++i) qubitValues.push_back(call.argument(i).take());
   // A column held split is read as this process's slice: a gate on the
   // qubits below the leading ones (the process number) acts on each slice
-  // alone. One on a leading qubit has the state gathered whole first.
+  // alone; one on a leading qubit swaps it with a local one first.
   const Matrix& state = stateValue->matrixSlice();
   const Matrix& op = operatorValue->getMatrix();
   std::vector<int32_t> qubits;
@@ -75,16 +76,40 @@ static void extensionApplyQubits(Call& call) {
     }
     listed[static_cast<size_t>(q)] = true;
   }
-  const int32_t localQubits = qubitCount(state.rows);
-  if (state.isSlice() && std::any_of(qubits.begin(), qubits.end(), [&](int32_t q) { return q >= localQubits; })) {
-    stateValue->getMatrix();  // the same record, whole from here on
+  // Each of the gate's leading qubits is swapped with a local qubit the gate
+  // does not touch, the gate applied to the slices alone, and the qubits
+  // swapped back. A gate on nearly every qubit leaves no local one free: the
+  // state is gathered whole (the same record) first.
+  int32_t localQubits = qubitCount(state.rows);
+  std::vector<std::pair<int32_t, int32_t>> swaps;
+  std::vector<int32_t> slots = qubits;
+  for (int32_t free = localQubits - 1; state.isSlice() && free >= 0; --free) {
+    const auto leading = std::find_if(slots.begin(), slots.end(), [&](int32_t q) { return q >= localQubits; });
+    if (leading == slots.end()) break;
+    if (std::find(qubits.begin(), qubits.end(), free) != qubits.end()) continue;
+    swaps.emplace_back(*leading, free);
+    *leading = free;
+  }
+  if (std::any_of(slots.begin(), slots.end(), [&](int32_t q) { return q >= localQubits; })) {
+    stateValue->getMatrix();
+    localQubits = n;
+    swaps.clear();
   }
   Matrix transformed;
   transformed.setSizeForOverwrite(state.rows, 1);  // the pass writes every element
   transformed.wholeRows = state.wholeRows;
   transformed.firstRow = state.firstRow;
-  kernels::applyGates({kernels::CircuitGate{&op, qubits}}, qubitCount(state.rows), state.data.data(),
-                      transformed.data.data());
+  if (swaps.empty()) {
+    kernels::applyGates({kernels::CircuitGate{&op, qubits}}, localQubits, state.data.data(), transformed.data.data());
+  } else {
+    std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
+    for (const auto& [leading, local] : swaps) kernels::swapLeadingQubit(transformed, leading, local);
+    kernels::applyGates({kernels::CircuitGate{&op, slots}}, localQubits, transformed.data.data(),
+                        transformed.data.data());
+    for (auto swap = swaps.rbegin(); swap != swaps.rend(); ++swap) {
+      kernels::swapLeadingQubit(transformed, swap->first, swap->second);
+    }
+  }
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));
 }

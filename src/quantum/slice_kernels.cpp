@@ -1,5 +1,8 @@
 #include "quantum/slice_kernels.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "quantum/chunked_sums.h"
 #include "quantum/kernels.h"
 #include "quantum/parallel.h"
@@ -96,6 +99,29 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
   collapseRows(
       slice, out, [&](size_t row) { return rowHasBit(row, bit) == keepSet; },
       [&](Complex a) { return complexProduct(a, Complex{factor, 0.0}); });
+}
+
+void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
+  constexpr size_t kChunk = size_t{1} << 15;  // amplitudes sent at once (512 KiB)
+  const size_t rows = static_cast<size_t>(slice.rows);
+  const int32_t localQubits = std::countr_zero(rows);
+  const uint32_t rankBit = uint32_t{1} << (leading - localQubits);
+  const uint32_t partner = processRank() ^ rankBit;
+  // The rows whose [local] bit differs from this process's [leading] bit
+  // move: to the partner's row with that bit flipped, both sides in row order.
+  const size_t moving = (processRank() & rankBit) != 0 ? 0 : size_t{1} << local;
+  const size_t low = (size_t{1} << local) - 1;
+  std::vector<Complex> out(std::min(kChunk, rows / 2));
+  std::vector<Complex> in(out.size());
+  Complex* data = slice.data.data();
+  // The t-th moving row: t with [moving]'s bit inserted at [local].
+  auto row = [&](size_t t) { return ((t & ~low) << 1) | moving | (t & low); };
+  for (size_t begin = 0; begin < rows / 2; begin += out.size()) {
+    const size_t count = std::min(out.size(), rows / 2 - begin);
+    for (size_t t = 0; t < count; ++t) out[t] = data[row(begin + t)];
+    exchangeWith(partner, out.data(), in.data(), count * sizeof(Complex));
+    for (size_t t = 0; t < count; ++t) data[row(begin + t)] = in[t];
+  }
 }
 
 }  // namespace kernels

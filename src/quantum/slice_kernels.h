@@ -29,4 +29,11 @@ void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dim
                             double rootProbability, Matrix& out);
 void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, double factor, Matrix& out);
 
+// Swaps qubit [leading] (one of the process number's) with qubit [local]
+// (one of the slice's own) of the column [slice] is part of, in place: half
+// of the slice goes to the process whose number differs in [leading]'s bit,
+// and as much comes back, a bounded chunk at a time. Its own inverse. Both
+// processes of each pair call it alike.
+void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local);
+
 }  // namespace kernels

@@ -42,6 +42,10 @@ void gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
   }
 }
 
+void exchangeWith(uint32_t partner, const void* send, void* receive, size_t bytes) {
+  if (installed) installed->exchange(partner, send, receive, bytes);
+}
+
 bool leadsInputOutput() { return !installed || installed->rank() == 0; }
 
 bool agreedFromLead(bool value) { return agreedFromLead(uint64_t{value}) != 0; }

@@ -29,6 +29,9 @@ class ProcessGroup {
   // a multiple of kSliceGrain or less than 2^31.
   virtual void gatherSlices(const void* slice, size_t sliceBytes, void* whole) = 0;
   static constexpr size_t kSliceGrain = 4096;
+  // Sends [bytes] (less than 2^31) from [send] to process [partner] and
+  // receives as many from it into [receive]; [partner] calls it alike.
+  virtual void exchange(uint32_t partner, const void* send, void* receive, size_t bytes) = 0;
 };
 
 // The installed group, or nullptr in a plain (one-process) run.
@@ -47,6 +50,10 @@ int64_t splitMinimum();
 // The slices of all processes, in process order, in [whole] (see
 // ProcessGroup::gatherSlices; in a plain run a copy).
 void gatherSlices(const void* slice, size_t sliceBytes, void* whole);
+
+// ProcessGroup::exchange with the installed group (never called in a plain
+// run, which has no partner).
+void exchangeWith(uint32_t partner, const void* send, void* receive, size_t bytes);
 
 // Whether this process is the one that reads and writes: process 0, or the
 // only one.
