@@ -5,6 +5,7 @@
 
 #include "runtime/break_flag.h"
 #include "runtime/console.h"
+#include "runtime/process_group.h"
 
 namespace {
 
@@ -24,6 +25,42 @@ void printText(const std::string& text, std::ostream& stream, BreakPoll& poll) {
     poll.throwAfter(piece * kPrintWorkPerByte);
     stream.write(text.data() + at, static_cast<std::streamsize>(piece));
   }
+}
+
+// Writes the rows of a column held split, all of them: process 0 its own,
+// then every other process's in process order, each sent to it a bounded
+// chunk at a time (the others write to nowhere).
+void printSplitColumn(const Matrix& slice, std::ostream& stream) {
+  constexpr size_t kChunk = size_t{1} << 14;  // amplitudes sent at once (256 KiB)
+  const size_t rows = slice.data.size();
+  std::vector<Complex> chunk(std::min(kChunk, rows));
+  std::vector<Complex> none(chunk.size());
+  std::string line;
+  const auto printRows = [&](const Complex* first, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+      line += formatDouble(first[i].re);
+      line += " + ";
+      line += formatDouble(first[i].im);
+      line += "i\t\n";
+      if (line.size() >= kPrintPieceBytes) {
+        stream << line;
+        line.clear();
+      }
+    }
+  };
+  if (processRank() == 0) printRows(slice.data.data(), rows);
+  for (uint32_t sender = 1; sender < processCount(); ++sender) {
+    for (size_t begin = 0; begin < rows; begin += chunk.size()) {
+      const size_t count = std::min(chunk.size(), rows - begin);
+      if (processRank() == 0) {
+        exchangeWith(sender, none.data(), chunk.data(), count * sizeof(Complex));
+        printRows(chunk.data(), count);
+      } else if (processRank() == sender) {
+        exchangeWith(0, slice.data.data() + begin, none.data(), count * sizeof(Complex));
+      }
+    }
+  }
+  stream << line << '\n';
 }
 
 }  // namespace
@@ -103,8 +140,15 @@ void printValue(const Object& value, std::ostream& stream, bool header, bool all
     case ValueType::Matrix:
       stream << '\n';
       // The console shows the leading rows only, all of them in process 0's
-      // slice of a column held split (the others print to nowhere).
-      printMatrix(all || !value.matrixSlice().isSlice() ? value.getMatrix() : value.matrixSlice(), stream, all);
+      // slice of a column held split (the others print to nowhere); a file
+      // has every slice streamed to process 0.
+      if (!value.matrixSlice().isSlice()) {
+        printMatrix(value.getMatrix(), stream, all);
+      } else if (all) {
+        printSplitColumn(value.matrixSlice(), stream);
+      } else {
+        printMatrix(value.matrixSlice(), stream, all);
+      }
       break;
     case ValueType::None:
       break;
