@@ -67,8 +67,8 @@ for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_tabl
     compare(name, ["--seed", "7", os.path.join(source, "examples", name + ".txt")])
 
 # Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
-# gates on leading and trailing qubits (one leaving no local qubit to swap
-# a leading one with), copies, elements, the measurements
+# gates and operators on leading and trailing qubits (one leaving no local
+# qubit to swap a leading one with, subsystems that are not qubits), copies, elements, the measurements
 # (probabilities summed in chunks by dovex-mpi, printed alike), the state
 # views, printing, a file written, and an error that stops the script with a
 # split state in a variable.
@@ -113,6 +113,11 @@ split = """begin
 (set psi (apply_qubits (get psi) (matrix 16 16 QFT) 9 2 8 1))
 (print (measure_distribution (get psi) (get reg) 1 p))
 (set psi (apply_qubits (get psi) (matrix 512 512 QFT) 9 8 7 6 5 4 3 2 1))
+(new space e 8)
+(new system mixed 4 q q e h)
+(set psi (apply_op (get mixed) 2 (matrix 8 8 QFT) (get psi)))
+(set psi (apply_op (get mixed) 1 (matrix 2 2 QFT) (get psi)))
+(print (measure_distribution (get psi) (get mixed) 3 p))
 (print (measure_distribution (get psi) (get reg) 0 p))
 (print (measure_distribution (get psi) (get halves) 1 p))
 (print (transpose (measure_qbit (get psi) 3 first)))

@@ -1,10 +1,13 @@
 // Operator application and tensor product.
+#include <algorithm>
+#include <cstddef>
 #include <utility>
 
 #include "quantum/kernels.h"
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
 #include "runtime/break_flag.h"
+#include "runtime/process_group.h"
 
 static void builtinTensor(Call& call) {
   const Arg left = call.argument(1);
@@ -27,6 +30,28 @@ static void builtinApplyOp(Call& call) {
   const std::vector<int32_t>& dims = systemValue->getSystem();
   const int32_t k = position->getInteger();
   const Matrix& g = operatorValue->getMatrix();
+  // A column held split stays split when the subsystems before K make up
+  // exactly the leading qubits (the process number) and G keeps the shape:
+  // each process applies G to its slice, a system of the later subsystems.
+  const Matrix& held = stateValue->matrixSlice();
+  const bool positive = std::all_of(dims.begin(), dims.end(), [](int32_t d) { return d > 0; });
+  size_t leading = 0;
+  for (int64_t product = 1; held.isSlice() && positive && leading < dims.size() && product < processCount(); ++leading) {
+    product *= dims[leading];
+  }
+  if (held.isSlice() && positive && k >= 0 && static_cast<size_t>(k) >= leading && static_cast<size_t>(k) < dims.size() &&
+      g.hasStorage() && g.rows == g.cols && g.rows == dims[static_cast<size_t>(k)] &&
+      kernels::dimensionProduct(dims, 0, leading) == processCount() &&
+      kernels::dimensionProduct(dims, leading, dims.size()) == held.rows) {
+    const std::vector<int32_t> local(dims.begin() + static_cast<std::ptrdiff_t>(leading), dims.end());
+    Matrix transformed;
+    kernels::applyOperator(local, k - static_cast<int32_t>(leading), g, held, transformed);
+    throwIfBreak();
+    transformed.wholeRows = held.wholeRows;
+    transformed.firstRow = held.firstRow;
+    call.result.setMatrix(std::move(transformed));
+    return;
+  }
   const Matrix& v = stateValue->getMatrix();
 
   if (!call.dimensionsPositive(dims)) return;
