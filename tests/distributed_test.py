@@ -122,6 +122,7 @@ split = """begin
 (print (measure_distribution (get psi) (get halves) 1 p))
 (print (transpose (measure_qbit (get psi) 3 first)))
 (histogram (get psi) (get halves) 0)
+(plot_file dist.svg (get psi) (get halves) 1)
 (set copy (mult (get copy) (get copy)))
 (print 9)
 """

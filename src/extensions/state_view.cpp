@@ -8,6 +8,7 @@
 
 #include "quantum/chunked_sums.h"
 #include "quantum/kernels.h"
+#include "quantum/slice_kernels.h"
 #include "runtime/break_flag.h"
 #include "value/printer.h"
 
@@ -24,12 +25,14 @@ std::string joined(const std::vector<int32_t>& dims) {
 }  // namespace
 
 size_t Register::outcomeCount() const {
-  return !bySubsystem ? static_cast<size_t>(state->rows) : static_cast<size_t>(dims[static_cast<size_t>(k)]);
+  return !bySubsystem ? static_cast<size_t>(length()) : static_cast<size_t>(dims[static_cast<size_t>(k)]);
 }
 
 std::function<double(size_t)> Register::probability() const {
   if (bySubsystem) {
-    auto p = std::make_shared<const std::vector<double>>(kernels::subsystemProbabilities(*state, dims, k));
+    auto p = std::make_shared<const std::vector<double>>(state->isSlice()
+                                                             ? kernels::sliceSubsystemProbabilities(*state, dims, k)
+                                                             : kernels::subsystemProbabilities(*state, dims, k));
     throwIfBreak();  // a break stopped the kernel part-way
     return [p](size_t o) { return (*p)[o]; };
   }
@@ -76,22 +79,23 @@ std::vector<Object> evaluateArguments(const Call& call, size_t system, bool with
 Register readRegister(const std::vector<Object>& args, size_t state, size_t system, bool withK) {
   Register reg;
   reg.stateValue = args[state];
-  reg.state = &reg.stateValue.getMatrix();
+  reg.bySubsystem = withK && args.size() > system + 1;
+  // A subsystem's outcomes are summed slice by slice: a split column stays split.
+  reg.state = reg.bySubsystem ? &reg.stateValue.matrixSlice() : &reg.stateValue.getMatrix();
   reg.hasSystem = args.size() > system;
   if (reg.hasSystem) reg.dims = args[system].getSystem();
-  reg.bySubsystem = withK && args.size() > system + 1;
   if (reg.bySubsystem) reg.k = args[system + 1].getInteger();
   return reg;
 }
 
 bool checkRegister(const Call& call, const Register& reg) {
   std::string problem;
-  if (reg.state->cols != 1 || reg.state->rows < 1) {
+  if (reg.state->cols != 1 || reg.length() < 1) {
     problem = "; state is not a column";
   } else if (reg.hasSystem && !call.dimensionsPositive(reg.dims)) {
     return false;
   } else if (reg.hasSystem &&
-             (reg.dims.empty() || kernels::dimensionProduct(reg.dims, 0, reg.dims.size()) != reg.state->rows)) {
+             (reg.dims.empty() || kernels::dimensionProduct(reg.dims, 0, reg.dims.size()) != reg.length())) {
     problem = "; system size differs from the state's length";
   } else if (reg.bySubsystem && (reg.k < 0 || static_cast<size_t>(reg.k) >= reg.dims.size())) {
     problem = "; subsystem index out of range";
@@ -159,7 +163,10 @@ std::string normalisationNote(const Register& reg) {
   constexpr double kTolerance = 1e-9;
   const ElementArray& v = reg.state->data;
   double norm = 0.0;
-  if (kernels::sumsInChunks(v.size())) {
+  if (reg.state->isSlice()) {
+    norm = kernels::sliceSquaredNorm(*reg.state);
+    throwIfBreak();
+  } else if (kernels::sumsInChunks(v.size())) {
     norm = kernels::squaredNormInChunks(*reg.state);
     throwIfBreak();
   } else {

@@ -27,6 +27,9 @@ struct Register {
   bool bySubsystem = false;   // K was given: the outcomes of subsystem k count
   int32_t k = 0;
 
+  // The state's length (a column held split is read as this process's
+  // slice when only the outcomes of subsystem k count).
+  int32_t length() const { return state->isSlice() ? state->wholeRows : state->rows; }
   // Number of outcomes: the state's length, or the dimension of subsystem k.
   size_t outcomeCount() const;
   // The probability of an outcome: |amplitude|² of a basis state, or for a

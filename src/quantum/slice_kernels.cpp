@@ -78,6 +78,12 @@ double sliceQubitZeroProbability(const Matrix& slice, int32_t bit) {
   return combineSliceSums({local})[0];
 }
 
+double sliceSquaredNorm(const Matrix& slice) {
+  const double local = outcomeSumInChunks(slice.data.data(), static_cast<size_t>(slice.firstRow),
+                                          static_cast<size_t>(slice.rows), 1, static_cast<size_t>(slice.wholeRows), 0);
+  return combineSliceSums({local})[0];
+}
+
 void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
                             double rootProbability, Matrix& out) {
   const size_t outcomes = static_cast<size_t>(dims[static_cast<size_t>(k)]);

@@ -23,6 +23,9 @@ std::vector<double> sliceSubsystemProbabilities(const Matrix& slice, const std::
 // The probability that qubit [bit] (≥ 0) of the whole column is 0.
 double sliceQubitZeroProbability(const Matrix& slice, int32_t bit);
 
+// Σ |v[r]|² over the whole column.
+double sliceSquaredNorm(const Matrix& slice);
+
 // [out] = this process's slice of the column collapsed as collapseSubsystem
 // and collapseQubit collapse it (the same bits for each amplitude).
 void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
