@@ -90,6 +90,7 @@ split = """begin
 (set copy (get psi))
 (print (get copy))
 (print_file shown.txt (get copy))
+(print_file shown.txt (tensor (get copy) (get q.ket.1)))
 (print (get_element (get copy) 512 0))
 (new integer first)
 (print (measure_qbit (get psi) 0 first))
