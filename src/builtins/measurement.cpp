@@ -36,7 +36,8 @@ bool checkSubsystemState(Call& call, const SubsystemState& state) {
   }
   if (!call.dimensionsPositive(state.dims)) return false;
   const int64_t states = kernels::dimensionProduct(state.dims, 0, state.dims.size());
-  if (!call.sizeFits(states <= kMaxMatrixElements)) return false;
+  // A column held split may pass one process's budget (up to 2^30 rows).
+  if (!call.sizeFits(states <= (state.v.isSlice() ? int64_t{1} << 30 : kMaxMatrixElements))) return false;
   if ((state.v.isSlice() ? state.v.wholeRows : state.v.count) != states) throw ScriptError("Dot product error 1\n");
   if (state.v.cols != 1) throw ScriptError("Dot product error 3\n");
   return true;
