@@ -248,7 +248,7 @@ TEST(SplitColumn, HeldAsASliceAndWholeAgainForEveryOtherReader) {
     gatherWhole(huge);
     ADD_FAILURE() << "gathered";
   } catch (const ScriptError& error) {
-    EXPECT_STREQ(error.what(), "Error: norm needs the whole state in one process (2^28 amplitudes)");
+    EXPECT_STREQ(error.what(), "norm needs the whole state in one process (2^28 amplitudes)");
   }
   EXPECT_EQ(huge.rows, 256);
   setProcessGroup(previous);

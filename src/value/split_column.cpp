@@ -36,7 +36,7 @@ void keepOwnSlice(Matrix& m) {
 void gatherWhole(Matrix& m) {
   if (!m.isSlice()) return;
   if (!fitsElementBudget(m.wholeRows, 1)) {
-    throw ScriptError(std::string("Error: ") + reader + " needs the whole state in one process (2^" +
+    throw ScriptError(std::string(reader) + " needs the whole state in one process (2^" +
                       std::to_string(std::countr_zero(static_cast<uint32_t>(m.wholeRows))) + " amplitudes)");
   }
   ElementArray whole = ElementArray::forOverwrite(static_cast<size_t>(m.wholeRows));

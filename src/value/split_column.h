@@ -18,9 +18,9 @@ bool heldSplit(int64_t rows, int64_t cols);
 void keepOwnSlice(Matrix& m);
 
 // Makes a slice [m] whole on every process (nothing for a whole value).
-// Throws "Error: KEYWORD needs the whole state in one process (2^n
-// amplitudes)" when the whole column would pass the element budget, KEYWORD
-// being the reader named by the innermost WholeStateReader.
+// Throws "KEYWORD needs the whole state in one process (2^n amplitudes)"
+// (the shell prints it after "Error: ") when the whole column would pass
+// the element budget, KEYWORD being the innermost WholeStateReader's name.
 void gatherWhole(Matrix& m);
 
 // While one lives, the keyword [name] is what reads values: the name a
