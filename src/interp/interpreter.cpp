@@ -126,7 +126,6 @@ void Interpreter::evaluate(const ParsedExpr& expr, Scope& callerScope, Object& r
                     << (keyword->args.max == 1 ? " argument" : " arguments") << "; " << extra
                     << (extra == 1 ? " more is" : " more are") << " ignored";
       }
-      const WholeStateReader reading(keyword->name);
       keyword->run(call);
       return;
     }

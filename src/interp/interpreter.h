@@ -152,6 +152,7 @@ class Interpreter : private DiagnosticLocator {
   const KeywordRow* resolve(std::string_view word) const;
   // DiagnosticLocator: the place of the innermost evaluation, its callers.
   std::string placeNote(const std::string& what, bool withExpression) const override;
+  const char* runningKeyword() const override;
   // Warns about brackets [text] (a tidied line or script) leaves unbalanced.
   void warnUnbalanced(const std::string& text, const SourceText& source) const;
   // What a keyword that nothing answers is reported with (a warning that

@@ -111,6 +111,11 @@ std::string Interpreter::placeOf(const EvalFrame& frame) const {
   return root.source ? root.source->place(offset) : std::string("column 1");
 }
 
+const char* Interpreter::runningKeyword() const {
+  const KeywordRow* keyword = top_ && top_->expr ? top_->expr->keyword() : nullptr;
+  return keyword ? keyword->name : nullptr;
+}
+
 std::string Interpreter::placeNote(const std::string& what, bool withExpression) const {
   if (!top_) return std::string();
   std::string note = placeOf(*top_) + ": " + what;

@@ -28,6 +28,8 @@ const DiagnosticLocator* setDiagnosticLocator(const DiagnosticLocator* locator) 
   return previous;
 }
 
+const DiagnosticLocator* diagnosticLocator() noexcept { return currentLocator; }
+
 std::ostream& notes() { return noteStream ? *noteStream : std::cerr; }
 
 std::ostream* setNotes(std::ostream* stream) {

@@ -22,10 +22,14 @@ class DiagnosticLocator {
   // its place, ": " and [what] (then, [withExpression], its text), then the
   // places of the scripts' callers; empty when nothing is being evaluated.
   virtual std::string placeNote(const std::string& what, bool withExpression) const = 0;
+  // The keyword of the innermost evaluation, or nullptr when none runs.
+  virtual const char* runningKeyword() const { return nullptr; }
 };
 
 // Installs [locator] (nullptr: none); returns the previous one.
 const DiagnosticLocator* setDiagnosticLocator(const DiagnosticLocator* locator) noexcept;
+// The one installed, or nullptr.
+const DiagnosticLocator* diagnosticLocator() noexcept;
 
 // Where notes go: standard error unless redirected.
 std::ostream& notes();

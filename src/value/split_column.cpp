@@ -4,13 +4,24 @@
 #include <bit>
 #include <string>
 
+#include "runtime/diagnostics.h"
 #include "runtime/process_group.h"
 #include "runtime/script_error.h"
 
 namespace {
-// The keyword reading values now; the printer when no keyword runs (the
-// shell printing a line's result).
-thread_local const char* reader = "print";
+// The reader a WholeStateReader names, or nullptr.
+thread_local const char* reader = nullptr;
+
+// The keyword reading values now: the one named by a WholeStateReader, else
+// the innermost evaluation's (asked only when a refusal is written, so an
+// evaluation pays nothing for it), else the printer (the shell printing a
+// line's result).
+std::string readerName() {
+  if (reader) return reader;
+  const DiagnosticLocator* locator = diagnosticLocator();
+  const char* running = locator ? locator->runningKeyword() : nullptr;
+  return running ? running : "print";
+}
 }  // namespace
 
 bool heldSplit(int64_t rows, int64_t cols) {
@@ -36,7 +47,7 @@ void keepOwnSlice(Matrix& m) {
 void gatherWhole(Matrix& m) {
   if (!m.isSlice()) return;
   if (!fitsElementBudget(m.wholeRows, 1)) {
-    throw ScriptError(std::string(reader) + " needs the whole state in one process (2^" +
+    throw ScriptError(readerName() + " needs the whole state in one process (2^" +
                       std::to_string(std::countr_zero(static_cast<uint32_t>(m.wholeRows))) + " amplitudes)");
   }
   ElementArray whole = ElementArray::forOverwrite(static_cast<size_t>(m.wholeRows));

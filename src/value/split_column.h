@@ -20,7 +20,8 @@ void keepOwnSlice(Matrix& m);
 // Makes a slice [m] whole on every process (nothing for a whole value).
 // Throws "KEYWORD needs the whole state in one process (2^n amplitudes)"
 // (the shell prints it after "Error: ") when the whole column would pass
-// the element budget, KEYWORD being the innermost WholeStateReader's name.
+// the element budget, KEYWORD being the innermost WholeStateReader's name,
+// else the keyword being evaluated, else print.
 void gatherWhole(Matrix& m);
 
 // While one lives, the keyword [name] is what reads values: the name a
