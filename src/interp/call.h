@@ -132,6 +132,12 @@ class Arg {
 
 inline Arg Call::argument(size_t i) const { return Arg(*this, i); }
 
+// Inline: every statement of a block or a loop body goes through here.
+inline void Call::statement(size_t i, Object& into) const {
+  const ParsedRef statementExpr = interp.expressions.argument(expr, i);
+  interp.evaluate(*statementExpr, localScope, into, statementTarget(), static_cast<uint32_t>(i));
+}
+
 // Writes an integer as text the way the language names derived variables
 // (S.ket.3, A.10): decimal, no leading zeros.
 inline std::string decimal(int64_t n) { return std::to_string(n); }

@@ -178,9 +178,6 @@ void Call::argumentInto(size_t i, Object& into) const {
   evaluateToken(*this, i, into, argumentTarget());
 }
 
-void Call::statement(size_t i, Object& into) const {
-  evaluateToken(*this, i, into, statementTarget());
-}
 
 void Call::underGlobals(size_t i, Object& into) const { evaluateToken(*this, i, into, ScopeTarget::Globals); }
 
