@@ -125,10 +125,25 @@ class Arg {
   }
 
  private:
+  // Evaluates a non-literal argument [i] of [call] into own_.
+  void evaluateOwn(const Call& call, size_t i);
+
   ParsedRef expr_;  // keeps a literal's value alive while it is read
   Object own_;
   const Object* value_ = &own_;
 };
+
+// Inline: a literal argument costs a check and a count, with no call.
+inline Arg::Arg(const Call& call, size_t i) : expr_(call.interp.expressions.argument(call.expr, i)) {
+  if (expr_->isLiteral()) {
+    // A literal's value stays in the parse, where a getter's complaint
+    // finds it again.
+    call.interp.countEvaluation(expr_->text().size());
+    value_ = &expr_->literalValue();
+    return;
+  }
+  evaluateOwn(call, i);
+}
 
 inline Arg Call::argument(size_t i) const { return Arg(*this, i); }
 

@@ -148,20 +148,12 @@ void evaluateToken(const Call& call, size_t i, Object& into, ScopeTarget target)
 
 }  // namespace
 
-Arg::Arg(const Call& call, size_t i) : expr_(call.interp.expressions.argument(call.expr, i)) {
-  if (expr_->isLiteral()) {
-    // A literal's value stays in the parse, where a getter's complaint
-    // finds it again.
-    call.interp.countEvaluation(expr_->text().size());
-    value_ = &expr_->literalValue();
-    return;
-  }
+void Arg::evaluateOwn(const Call& call, size_t i) {
   call.interp.evaluate(*expr_, call.localScope, own_, call.argumentTarget(), static_cast<uint32_t>(i));
   // Remembered so that a getter's complaint can name the argument.
   if (i < EvalFrame::kTrackedArguments) {
     call.frame.argPayload[i] = own_.payload.get();
     call.frame.argsSeen |= uint32_t{1} << i;
-    call.frame.lastArgument = static_cast<uint8_t>(i);
   }
 }
 

@@ -64,8 +64,9 @@ struct EvalFrame {
   const SourceText* source = nullptr;  // at a root marker: where the text came from
   // The payload of each argument the keyword has read (bit i of argsSeen
   // says argPayload[i] is set), compared by address only.
+  // Keywords read their arguments in order, so the highest bit is the
+  // argument read last.
   uint32_t argsSeen = 0;
-  uint8_t lastArgument = 0;  // the argument read last
   const void* argPayload[kTrackedArguments];
 };
 

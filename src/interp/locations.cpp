@@ -1,6 +1,7 @@
 // Placing evaluations in their sources: the notes that follow a report on
 // standard error, the explanation a thrown error carries, and the warnings
 // about what a text leaves unbalanced or a keyword nothing answers.
+#include <bit>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -140,7 +141,8 @@ void Interpreter::describeError(ScriptError& error, const EvalFrame& frame) cons
       const ParsedExpr* argument = frame.expr->linkedArgument(i);
       return argument && argument->isLiteral() && argument->literalValue().payload.get() == m.payload;
     };
-    size_t argument = frame.argsSeen != 0 && holds(frame.lastArgument) ? frame.lastArgument : 0;
+    const size_t last = frame.argsSeen != 0 ? static_cast<size_t>(std::bit_width(frame.argsSeen)) - 1 : 0;
+    size_t argument = frame.argsSeen != 0 && holds(last) ? last : 0;
     for (size_t i = 1; i < EvalFrame::kTrackedArguments && argument == 0; ++i) {
       if (holds(i)) argument = i;
     }
