@@ -64,7 +64,7 @@ std::vector<double> sliceSubsystemProbabilities(const Matrix& slice, const std::
     for (int64_t o = first; o < last; ++o) {
       local[static_cast<size_t>(o)] = outcomeSumInChunks(slice.data.data(), static_cast<size_t>(slice.firstRow),
                                                          static_cast<size_t>(slice.rows), outcomes, run,
-                                                         static_cast<size_t>(o));
+                                                         static_cast<size_t>(o), Square::ThroughBasis);
     }
   });
   // Every process takes part in the sums, a break or not; the caller raises it.
