@@ -130,4 +130,42 @@ void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
   }
 }
 
+void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product) {
+  constexpr size_t kChunk = size_t{1} << 15;  // amplitudes sent at once (512 KiB)
+  const size_t processes = processCount();
+  const size_t rank = processRank();
+  const size_t bRows = static_cast<size_t>(b.wholeRows);
+  const size_t bSlice = static_cast<size_t>(b.rows);
+  const size_t rows = static_cast<size_t>(product.rows);
+  // Process t's rows need b's rows [first(t), first(t) + width): whole
+  // slices of b, all of b when the product's slice holds a run of it.
+  const size_t width = std::min(rows, bRows);
+  const auto first = [&](size_t t) { return t * rows % bRows; };
+  const auto needs = [&](size_t t, size_t q) { return q * bSlice >= first(t) && q * bSlice < first(t) + width; };
+  Complex* out = product.data.data();
+  for (size_t shift = 0; shift < processes; ++shift) {
+    const size_t to = (rank + shift) % processes;
+    const size_t from = (rank + processes - shift) % processes;
+    const bool sending = needs(to, rank);
+    const bool receiving = needs(rank, from);
+    Complex* place = out + (from * bSlice - first(rank));
+    if (shift == 0) {
+      if (receiving) std::copy(b.data.begin(), b.data.end(), place);
+      continue;
+    }
+    for (size_t begin = 0; (sending || receiving) && begin < bSlice; begin += kChunk) {
+      const size_t bytes = std::min(kChunk, bSlice - begin) * sizeof(Complex);
+      shiftWith(static_cast<uint32_t>(to), b.data.data() + begin, sending ? bytes : 0, static_cast<uint32_t>(from),
+                place + begin, receiving ? bytes : 0);
+    }
+  }
+  // out[0, width) holds b's rows; each run of width rows is one row of a
+  // times them, the first run last (it holds them).
+  const size_t aRow = rank * rows / bRows - static_cast<size_t>(a.firstRow);
+  for (size_t k = rows / width; k-- > 0;) {
+    const Complex factor = a.data[aRow + k];
+    for (size_t t = 0; t < width; ++t) out[k * width + t] = complexProduct(factor, out[t]);
+  }
+}
+
 }  // namespace kernels

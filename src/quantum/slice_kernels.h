@@ -39,4 +39,14 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
 // processes of each pair call it alike.
 void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local);
 
+// [product] (sized: this process's slice of the product) = its rows of the
+// tensor product of the column [a] (whole, or this process's slice of one
+// held split) and the column held split that [b] is this process's slice
+// of. The rows of b the slice needs are sent straight into it from the
+// processes holding them (each process's slice to those that need it, a
+// bounded chunk at a time, in rounds of shifts by 0 .. P-1 processes), then
+// multiplied in place by a's rows: nothing larger than the product's slice,
+// a and b's slice is held. Every process calls it alike.
+void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product);
+
 }  // namespace kernels

@@ -46,6 +46,10 @@ void exchangeWith(uint32_t partner, const void* send, void* receive, size_t byte
   if (installed) installed->exchange(partner, send, receive, bytes);
 }
 
+void shiftWith(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive, size_t receiveBytes) {
+  if (installed) installed->shift(to, send, sendBytes, from, receive, receiveBytes);
+}
+
 bool leadsInputOutput() { return !installed || installed->rank() == 0; }
 
 bool agreedFromLead(bool value) { return agreedFromLead(uint64_t{value}) != 0; }
