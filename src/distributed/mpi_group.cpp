@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/console.h"
+
 namespace {
 
 // A break sent to this process and not yet shared.
@@ -49,6 +51,9 @@ void MpiGroup::shareBytes(std::string& bytes) {
 }
 
 bool MpiGroup::shareBreak() {
+  // What is printed so far leaves at each look, so a job ended early (see
+  // main.cpp) loses none of it.
+  if (rank_ == 0) console().flush();
   uint64_t pending = rank_ == 0 && signalled.exchange(false, std::memory_order_relaxed) ? 1 : 0;
   shareWord(pending);
   return pending != 0;

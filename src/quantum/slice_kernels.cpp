@@ -44,6 +44,7 @@ void collapseRows(const Matrix& slice, Matrix& out, Keep keep, Kept kept) {
 }  // namespace
 
 std::vector<double> combineSliceSums(const std::vector<double>& local) {
+  lookForSharedBreak();  // each slice summed: a break is raised by the caller
   const size_t processes = processCount();
   std::vector<double> all(local.size() * processes);
   gatherSlices(local.data(), local.size() * sizeof(double), all.data());
@@ -123,11 +124,26 @@ void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
   // The t-th moving row: t with [moving]'s bit inserted at [local].
   auto row = [&](size_t t) { return ((t & ~low) << 1) | moving | (t & low); };
   for (size_t begin = 0; begin < rows / 2; begin += out.size()) {
+    // A break stops every pair at the same chunk; the caller raises it.
+    lookForSharedBreak();
+    if (breakRequested()) return;
     const size_t count = std::min(out.size(), rows / 2 - begin);
     for (size_t t = 0; t < count; ++t) out[t] = data[row(begin + t)];
     exchangeWith(partner, out.data(), in.data(), count * sizeof(Complex));
     for (size_t t = 0; t < count; ++t) data[row(begin + t)] = in[t];
   }
+}
+
+void swapLocalQubits(Matrix& slice, int32_t a, int32_t b) {
+  const size_t high = size_t{1} << a;
+  const size_t low = size_t{1} << b;
+  Complex* data = slice.data.data();
+  parallelFor(slice.rows, kRowsPerBlock, [&](int64_t begin, int64_t end) {
+    for (size_t row = static_cast<size_t>(begin); row < static_cast<size_t>(end); ++row) {
+      // Each pair once: from its row with a's bit set and b's clear.
+      if ((row & high) != 0 && (row & low) == 0) std::swap(data[row], data[row ^ high ^ low]);
+    }
+  });
 }
 
 void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product) {

@@ -62,6 +62,13 @@ void exchangeWith(uint32_t partner, const void* send, void* receive, size_t byte
 // ProcessGroup::shift with the installed group (likewise).
 void shiftWith(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive, size_t receiveBytes);
 
+// At a fixed point of a long built-in, reached by every process alike:
+// takes a break process 0 was sent since the last look (as each line read
+// and every 256 rounds of a loop take it), so the kernels polling the break
+// stop together and the built-in raises it. Nothing in a plain run or on a
+// worker of a parallel kernel.
+void lookForSharedBreak();
+
 // Whether this process is the one that reads and writes: process 0, or the
 // only one.
 bool leadsInputOutput();
