@@ -68,10 +68,14 @@ for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_tabl
 
 # Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
 # gates and operators on leading and trailing qubits (one leaving no local
-# qubit to swap a leading one with, subsystems that are not qubits), copies, elements, the measurements
+# qubit to swap a leading one with, qubits listed out of order, subsystems
+# that are not qubits), copies, elements, the measurements
 # (probabilities summed in chunks by dovex-mpi, printed alike), the state
-# views, printing, a file written, and an error that stops the script with a
-# split state in a variable.
+# views of subsystems and of the whole register (more terms than are shown,
+# draws walked down the chunk sums), scalar multiples, sums and tensor
+# products with a split right factor, printing, files written (one that
+# cannot be), an infinite amplitude, and an error that stops the script with
+# a split state in a variable.
 split = """begin
 (new space q 2)
 (new system reg 10 q q q q q q q q q q)
@@ -124,6 +128,18 @@ split = """begin
 (print (transpose (measure_qbit (get psi) 3 first)))
 (histogram (get psi) (get halves) 0)
 (plot_file dist.svg (get psi) (get halves) 1)
+(set psi (apply_qubits (get psi) (matrix 8 8 QFT) 3 9 8))
+(show_state (get psi) (get mixed))
+(histogram (get psi))
+(sample (get psi) 500 (get reg))
+(plot_file whole.svg (get psi))
+(set copy (add (mult (complex 0.6 0.8) (get copy)) (mult 0.5 (get psi))))
+(print_file shown.txt (subtract (get copy) (get psi)))
+(print_file shown.txt (tensor (get q.ket.1) (get copy)))
+(print_file shown.txt (tensor (matrix 8 1 QFT) (get copy)))
+(save_npy /no/such/dir/psi.npy (get copy))
+(set copy (set_element (get copy) 5 0 (complex (div 1.0 0.0) 0.0)))
+(print (measure_distribution (get copy) (get reg) 9 p))
 (set copy (mult (get copy) (get copy)))
 (print 9)
 """
@@ -168,6 +184,20 @@ for processes, failing in ((2, "1"), (4, "3")):
         del env["DOVEX_TEST_FAILED_ALLOCATION"]
         if status != 1 or out != b"Error: out of memory\nNULL\n\ninteger temp = 7\nNULL\n\n":
             failures.append(f"allocation failing on process {failing}: status {status}, stdout {out!r}")
+
+# A process that dies ends the job with a word from process 0, what was
+# printed before it kept.
+with tempfile.TemporaryDirectory() as folder:
+    session = subprocess.Popen(launch(2, ["-e", "print 5\nglobal (new integer i)\nwhile 1 (set i (add (get i) 1))"]),
+                               cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+    time.sleep(3)  # inside the loop
+    for pid in subprocess.run(["pgrep", "-P", str(session.pid)], capture_output=True, text=True).stdout.split():
+        with open(f"/proc/{pid}/environ", "rb") as f:
+            if b"OMPI_COMM_WORLD_RANK=1\0" in f.read():
+                os.kill(int(pid), signal.SIGKILL)
+    out, err = session.communicate(timeout=60)
+    if session.returncode == 0 or not out.startswith(b"integer temp = 5\n") or b"Error: the job is ended" not in err:
+        failures.append(f"a process died: status {session.returncode}, stdout {out!r:.200}, stderr {err!r:.300}")
 
 # Three processes: refused, on every process, with one message.
 with tempfile.TemporaryDirectory() as folder:

@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <bit>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "quantum/chunk_draws.h"
 #include "quantum/chunked_sums.h"
 #include "quantum/circuit.h"
 #include "quantum/gate_kernels.h"
@@ -531,4 +533,59 @@ TEST(ChunkedSums, MatchThePlainRuleAtEveryThreadCount) {
     }
   }
   setParallelThreads(original);
+}
+
+namespace {
+
+// The draw rule of chunk_draws.h written out plainly: down the tree of
+// chunk sums, then the running sum row by row in the chunk reached.
+size_t plainChunkDraw(const Matrix& v, double u) {
+  std::vector<double> sums(v.data.size() / kernels::kChunkRows, 0.0);
+  for (size_t r = 0; r < v.data.size(); ++r) sums[r / kernels::kChunkRows] += kernels::squaredModulus(v.data[r]);
+  const double total = pairwiseOver(sums, 0, sums.size());
+  size_t first = 0;
+  double before = 0.0;
+  for (size_t count = sums.size(); count > 1; count /= 2) {
+    const double left = pairwiseOver(sums, first, count / 2);
+    const double right = pairwiseOver(sums, first + count / 2, count / 2);
+    if (right != 0.0 && (left == 0.0 || !(u < (before + left) / total))) {
+      before = before + left;
+      first += count / 2;
+    }
+  }
+  size_t last = 0;
+  for (size_t r = first * kernels::kChunkRows; r < (first + 1) * kernels::kChunkRows; ++r) {
+    const double p = kernels::squaredModulus(v.data[r]);
+    if (p == 0.0) continue;
+    before = before + p;
+    last = r;
+    if (u < before / total) break;
+  }
+  return last;
+}
+
+}  // namespace
+
+TEST(ChunkDraws, FollowThePlainRuleAndNeverLandOnAnOutcomeOfProbabilityZero) {
+  std::mt19937 random(9);
+  std::uniform_real_distribution<double> amplitude(-1.0, 1.0);
+  Matrix v;
+  v.setSize(8192, 1);
+  for (size_t r = 0; r < v.data.size(); ++r) {
+    // Whole chunks and subtrees of zeros (the last ones too), and zeros
+    // scattered among the rest.
+    const bool zero = r < 512 || (r >= 2048 && r < 3072) || r >= 7936 || r % 7 == 3;
+    v.data[r] = zero ? Complex{} : Complex{amplitude(random), amplitude(random)};
+  }
+  const kernels::ChunkTree tree(v);
+  EXPECT_EQ(tree.total(), plainChunkedSum(v, [](size_t) { return true; }));
+  std::vector<double> draws = {0.0, std::nextafter(1.0, 0.0)};
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  for (int i = 0; i < 3000; ++i) draws.push_back(uniform(random));
+  for (double u : draws) {
+    const std::optional<size_t> row = tree.row(u);
+    ASSERT_TRUE(row.has_value());
+    ASSERT_EQ(*row, plainChunkDraw(v, u)) << "draw " << u;
+    ASSERT_NE(kernels::squaredModulus(v.data[*row]), 0.0) << "draw " << u;
+  }
 }

@@ -199,6 +199,7 @@ class FakeGroup : public ProcessGroup {
   bool shareBreak() override { return false; }
   bool allocatedEverywhere(bool held) override { return held; }
   void exchange(uint32_t, const void*, void*, size_t) override {}
+  void shift(uint32_t, const void*, size_t, uint32_t, void*, size_t) override {}
   void gatherSlices(const void* slice, size_t sliceBytes, void* whole) override {
     const size_t n = sliceBytes / sizeof(Complex);
     Complex* out = static_cast<Complex*>(whole);

@@ -33,6 +33,13 @@ void setNewMatrix(Call& call, Fill fill) {
   call.result.setMatrix(std::move(m));
 }
 
+// [out] the same part of the same column as [slice] (a column held split
+// stays split, each process working on its own rows).
+void keepPlace(const Matrix& slice, Matrix& out) {
+  out.wholeRows = slice.wholeRows;
+  out.firstRow = slice.firstRow;
+}
+
 // A copy of [m] scaled by [s]: scalars multiply matrices from the left only.
 void setScaledCopy(Call& call, Complex s, const Matrix& m) {
   setNewMatrix(call, [&](Matrix& out) {
@@ -40,7 +47,33 @@ void setScaledCopy(Call& call, Complex s, const Matrix& m) {
     // Each element written once: complexProduct(s, e), as scale forms it.
     out.setSizeForOverwrite(m.rows, m.cols);
     for (size_t k = 0; k < m.data.size(); ++k) out.data[k] = complexProduct(s, m.data[k]);
+    keepPlace(m, out);
   });
+}
+
+// The matrices [a] and [b] as add and subtract read them: two columns held
+// split over the processes alike are taken slice by slice (the result split
+// too); anything else whole. [wrongSize] is said when the sizes differ.
+template <typename Combine>
+void setElementWise(Call& call, const Object& a, const Object& b, const char* wrongSize, Combine combine) {
+  const Matrix& p = a.matrixSlice();
+  const Matrix& q = b.matrixSlice();
+  if (p.isSlice() && q.isSlice() && p.wholeRows == q.wholeRows) {
+    setNewMatrix(call, [&](Matrix& out) {
+      combine(p, q, out);
+      keepPlace(p, out);
+    });
+    return;
+  }
+  const auto rows = [](const Matrix& m) { return m.isSlice() ? m.wholeRows : m.rows; };
+  // Sizes that differ are said without gathering either.
+  if (rows(p) != rows(q) || p.cols != q.cols) {
+    call.syntaxError(wrongSize);
+    return;
+  }
+  const Matrix& wholeP = a.getMatrix();
+  const Matrix& wholeQ = b.getMatrix();
+  setNewMatrix(call, [&](Matrix& out) { combine(wholeP, wholeQ, out); });
 }
 
 }  // namespace
@@ -70,16 +103,9 @@ static void builtinAdd(Call& call) {
       call.result.setComplex(p.re + q.re, p.im + q.im);
       return;
     }
-    case ValueType::Matrix: {
-      const Matrix& p = x.a.getMatrix();
-      const Matrix& q = x.b.getMatrix();
-      if (p.rows != q.rows || p.cols != q.cols) {
-        call.syntaxError("; matrix wrong size for add");
-        return;
-      }
-      setNewMatrix(call, [&](Matrix& out) { addMatrix(p, q, out); });
+    case ValueType::Matrix:
+      setElementWise(call, x.a, x.b, "; matrix wrong size for add", addMatrix);
       return;
-    }
     default:
       call.syntaxError("; cannot add these types");
   }
@@ -104,16 +130,9 @@ static void builtinSubtract(Call& call) {
       call.result.setComplex(p.re - q.re, p.im - q.im);
       return;
     }
-    case ValueType::Matrix: {
-      const Matrix& p = x.a.getMatrix();
-      const Matrix& q = x.b.getMatrix();
-      if (p.rows != q.rows || p.cols != q.cols) {
-        call.syntaxError("; matrix wrong size for subtract");
-        return;
-      }
-      setNewMatrix(call, [&](Matrix& out) { subtractMatrix(p, q, out); });
+    case ValueType::Matrix:
+      setElementWise(call, x.a, x.b, "; matrix wrong size for subtract", subtractMatrix);
       return;
-    }
     default:
       call.syntaxError("; cannot subtract these types");
   }
@@ -123,9 +142,9 @@ static void builtinMult(Call& call) {
   const Operands x(call);
   if (!x.sameType()) {
     if (x.a.is(ValueType::Complex) && x.b.is(ValueType::Matrix)) {
-      setScaledCopy(call, x.a.getComplex(), x.b.getMatrix());
+      setScaledCopy(call, x.a.getComplex(), x.b.matrixSlice());
     } else if (x.a.is(ValueType::Double) && x.b.is(ValueType::Matrix)) {
-      setScaledCopy(call, Complex{x.a.getDouble(), 0.0}, x.b.getMatrix());
+      setScaledCopy(call, Complex{x.a.getDouble(), 0.0}, x.b.matrixSlice());
     } else if (x.a.is(ValueType::Double) && x.b.is(ValueType::Integer)) {
       call.result.setDouble(x.a.getDouble() * static_cast<double>(x.b.getInteger()));
     } else {

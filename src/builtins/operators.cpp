@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "quantum/kernels.h"
+#include "quantum/slice_kernels.h"
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
 #include "runtime/break_flag.h"
@@ -17,11 +18,13 @@ constexpr int64_t kMostSplitRows = int64_t{1} << 30;
 
 // A product of two columns held split: each process works out its own rows
 // of it from its slice of [a] (whose rows are exactly those its rows need)
-// or from the whole [a], and [b] whole. False when the product is not held
-// split (nothing done).
+// or from the whole [a], and [b] whole, or b's rows handed to it by the
+// processes holding them when [b] is held split. False when the product is
+// not held split (nothing done).
 bool splitProduct(Call& call, const Matrix& a, const Matrix& b) {
   const int64_t aRows = a.isSlice() ? a.wholeRows : a.rows;
-  const int64_t rows = aRows * b.rows;
+  const int64_t bRows = b.isSlice() ? b.wholeRows : b.rows;
+  const int64_t rows = aRows * bRows;
   if (a.cols != 1 || b.cols != 1 || !b.hasStorage() || !a.hasStorage() || rows > kMostSplitRows ||
       !heldSplit(rows, 1)) {
     return false;
@@ -32,13 +35,18 @@ bool splitProduct(Call& call, const Matrix& a, const Matrix& b) {
   product.setSizeForOverwrite(static_cast<int32_t>(sliceRows), 1);
   product.wholeRows = static_cast<int32_t>(rows);
   product.firstRow = static_cast<int32_t>(sliceRows * processRank());
+  if (b.isSlice()) {
+    kernels::tensorWithSplitRight(a, b, product);
+    call.result.setMatrix(std::move(product));
+    return true;
+  }
   const size_t first = static_cast<size_t>(product.firstRow);
-  const size_t bRows = static_cast<size_t>(b.rows);
+  const size_t bLength = static_cast<size_t>(bRows);
   const size_t aFirst = static_cast<size_t>(a.firstRow);
   Complex* out = product.data.data();
   for (size_t i = 0; i < static_cast<size_t>(sliceRows); ++i) {
     const size_t row = first + i;
-    out[i] = complexProduct(a.data[row / bRows - aFirst], b.data[row % bRows]);
+    out[i] = complexProduct(a.data[row / bLength - aFirst], b.data[row % bLength]);
   }
   call.result.setMatrix(std::move(product));
   return true;
@@ -50,7 +58,7 @@ static void builtinTensor(Call& call) {
   const Arg left = call.argument(1);
   const Arg right = call.argument(2);
   if (!call.hasType(*left, ValueType::Matrix, "cannot tensor these types")) return;
-  if (splitProduct(call, left->matrixSlice(), right->getMatrix())) return;
+  if (splitProduct(call, left->matrixSlice(), right->matrixSlice())) return;
   const Matrix& a = left->getMatrix();
   const Matrix& b = right->getMatrix();
   if (!call.fitsElementBudget(int64_t{a.rows} * b.rows, int64_t{a.cols} * b.cols)) return;

@@ -15,7 +15,20 @@ namespace {
 
 constexpr int kExitUsage = 2;
 
+constexpr int kExitJobEnded = 1;
+
 void onBreakSignal(int) { MpiGroup::noteBreakSignal(); }
+
+// What the launcher sends every process when the job ends early: one of
+// its processes died (or the launcher itself was stopped). Process 0 says
+// so before it goes, so the job never ends in silence (mpirun -q adds
+// nothing of its own). Standard output leaves at every shared look at the
+// break (mpi_group.cpp), so what was printed before it is not lost.
+void onJobEnded(int) {
+  static constexpr char kMessage[] = "Error: the job is ended: one of its processes stopped, or mpirun was stopped\n";
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  _exit(kExitJobEnded);
+}
 
 // Points standard output and error of a process other than the first at
 // /dev/null: only the first one speaks.
@@ -48,8 +61,17 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (group.rank() != 0) silence();
+  if (group.rank() == 0) {
+    struct sigaction ending {};
+    ending.sa_handler = onJobEnded;
+    sigemptyset(&ending.sa_mask);
+    sigaction(SIGTERM, &ending, nullptr);
+  }
   setProcessGroup(&group);
   const int status = dovexMain(argc, argv);
+  // The run is over and its output written: the launcher ending the job
+  // once a process has left with a failing status is no fault to report.
+  if (group.rank() == 0) signal(SIGTERM, SIG_IGN);
   setProcessGroup(nullptr);
   return status;
 }

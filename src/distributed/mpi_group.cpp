@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "runtime/console.h"
+
 namespace {
 
 // A break sent to this process and not yet shared.
@@ -49,6 +51,9 @@ void MpiGroup::shareBytes(std::string& bytes) {
 }
 
 bool MpiGroup::shareBreak() {
+  // What is printed so far leaves at each look, so a job ended early (see
+  // main.cpp) loses none of it.
+  if (rank_ == 0) console().flush();
   uint64_t pending = rank_ == 0 && signalled.exchange(false, std::memory_order_relaxed) ? 1 : 0;
   shareWord(pending);
   return pending != 0;
@@ -82,4 +87,12 @@ void MpiGroup::exchange(uint32_t partner, const void* send, void* receive, size_
   const int count = static_cast<int>(bytes);
   const int peer = static_cast<int>(partner);
   MPI_Sendrecv(send, count, MPI_BYTE, peer, 0, receive, count, MPI_BYTE, peer, 0, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+}
+
+void MpiGroup::shift(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive,
+                     size_t receiveBytes) {
+  const int target = sendBytes != 0 ? static_cast<int>(to) : MPI_PROC_NULL;
+  const int source = receiveBytes != 0 ? static_cast<int>(from) : MPI_PROC_NULL;
+  MPI_Sendrecv(send, static_cast<int>(sendBytes), MPI_BYTE, target, 1, receive, static_cast<int>(receiveBytes),
+               MPI_BYTE, source, 1, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
 }

@@ -23,6 +23,8 @@ class MpiGroup : public ProcessGroup {
   bool allocatedEverywhere(bool held) override;
   void gatherSlices(const void* slice, size_t sliceBytes, void* whole) override;
   void exchange(uint32_t partner, const void* send, void* receive, size_t bytes) override;
+  void shift(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive,
+             size_t receiveBytes) override;
 
   // What SIGUSR1 does: on process 0 a break to share, elsewhere nothing
   // (the launcher forwards the signal to every process; only the first

@@ -76,24 +76,33 @@ static void extensionApplyQubits(Call& call) {
     }
     listed[static_cast<size_t>(q)] = true;
   }
-  // Each of the gate's leading qubits is swapped with a local qubit the gate
-  // does not touch, the gate applied to the slices alone, and the qubits
-  // swapped back. A gate on nearly every qubit leaves no local one free: the
-  // state is gathered whole (the same record) first.
+  // The gate's qubits are moved to local ones in the same order (the gate
+  // kernel's sums run in the order of its qubits' places, so the same order
+  // gives the same bits): from the lowest up, each to the highest local
+  // place below those the qubits above it take, by swapping the two qubits
+  // (an exchange with a partner for a leading one, a pass over the slice
+  // for two local ones); the gate is applied to the slices alone, and the
+  // swaps undone. A gate on more qubits than a slice has is applied to the
+  // state gathered whole (the same record) instead.
   int32_t localQubits = qubitCount(state.rows);
-  std::vector<std::pair<int32_t, int32_t>> swaps;
+  std::vector<std::pair<int32_t, int32_t>> swaps;  // (from, to), in order
   std::vector<int32_t> slots = qubits;
-  for (int32_t free = localQubits - 1; state.isSlice() && free >= 0; --free) {
-    const auto leading = std::find_if(slots.begin(), slots.end(), [&](int32_t q) { return q >= localQubits; });
-    if (leading == slots.end()) break;
-    if (std::find(qubits.begin(), qubits.end(), free) != qubits.end()) continue;
-    swaps.emplace_back(*leading, free);
-    *leading = free;
-  }
-  if (std::any_of(slots.begin(), slots.end(), [&](int32_t q) { return q >= localQubits; })) {
+  const bool leadingTouched =
+      state.isSlice() && std::any_of(qubits.begin(), qubits.end(), [&](int32_t q) { return q >= localQubits; });
+  if (leadingTouched && static_cast<int32_t>(k) <= localQubits) {
+    std::vector<int32_t> sorted = qubits;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int32_t> places(k);
+    for (size_t i = k, below = static_cast<size_t>(localQubits); i-- > 0; below = static_cast<size_t>(places[i])) {
+      places[i] = std::min(sorted[i], static_cast<int32_t>(below) - 1);
+    }
+    for (size_t i = 0; i < k; ++i) {
+      if (sorted[i] != places[i]) swaps.emplace_back(sorted[i], places[i]);
+      *std::find(slots.begin(), slots.end(), sorted[i]) = places[i];
+    }
+  } else if (leadingTouched) {
     stateValue->getMatrix();
     localQubits = n;
-    swaps.clear();
   }
   Matrix transformed;
   transformed.setSizeForOverwrite(state.rows, 1);  // the pass writes every element
@@ -103,12 +112,17 @@ static void extensionApplyQubits(Call& call) {
     kernels::applyGates({kernels::CircuitGate{&op, qubits}}, localQubits, state.data.data(), transformed.data.data());
   } else {
     std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
-    for (const auto& [leading, local] : swaps) kernels::swapLeadingQubit(transformed, leading, local);
+    const auto swap = [&](int32_t a, int32_t b) {
+      if (a >= localQubits) {
+        kernels::swapLeadingQubit(transformed, a, b);
+      } else {
+        kernels::swapLocalQubits(transformed, a, b);
+      }
+    };
+    for (const auto& [from, to] : swaps) swap(from, to);
     kernels::applyGates({kernels::CircuitGate{&op, slots}}, localQubits, transformed.data.data(),
                         transformed.data.data());
-    for (auto swap = swaps.rbegin(); swap != swaps.rend(); ++swap) {
-      kernels::swapLeadingQubit(transformed, swap->first, swap->second);
-    }
+    for (auto s = swaps.rbegin(); s != swaps.rend(); ++s) swap(s->first, s->second);
   }
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));

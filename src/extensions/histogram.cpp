@@ -45,10 +45,13 @@ constexpr const char* kHistogramHelp =
 static void extensionHistogram(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, true), 1, 2, true);
   if (!checkRegister(call, reg)) return;
-  const auto p = reg.probability();
-  const Shown shown = chooseShown(reg.outcomeCount(), p, [&p](size_t o) { return p(o) != 0.0; });
+  const ShownOutcomes chosen = chooseShownOutcomes(reg);
+  const Shown& shown = chosen.shown;
   std::vector<std::vector<std::string>> rows;
-  for (size_t o : shown.outcomes) rows.push_back({reg.ket(o), barText(p(o)), percentText(p(o))});
+  for (size_t j = 0; j < shown.outcomes.size(); ++j) {
+    const double p = chosen.probabilities[j];
+    rows.push_back({reg.ket(shown.outcomes[j]), barText(p), percentText(p)});
+  }
   printColumns(call.out(), rows, "llr");
   if (rows.empty()) call.out() << "(every probability is 0)\n";
   printHidden(call.out(), shown, "outcomes", percentText(shown.hiddenWeight));

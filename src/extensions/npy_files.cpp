@@ -12,6 +12,7 @@
 #include "runtime/break_flag.h"
 #include "runtime/file_access.h"
 #include "value/npy_format.h"
+#include "value/split_column.h"
 
 namespace {
 
@@ -104,6 +105,24 @@ static void extensionSaveNpy(Call& call) {
   const Arg nameValue = call.argument(1);
   const Arg value = call.argument(2);
   const std::string& name = nameValue->getString();
+  const Matrix& slice = value->matrixSlice();
+  if (slice.isSlice()) {
+    // Every slice streamed to process 0 in row order, the file written there
+    // as it comes; a failed write stops the writing, not the stream.
+    const bool saved = call.interp.files.replaceResultFile(name, [&](int fd) {
+      const std::string header = npyHeader(slice.wholeRows, 1);
+      bool written = writeAll(fd, header.data(), header.size());
+      std::string bytes;
+      streamSlicesToLead(slice, kStepElements, [&](const Complex* rows, size_t count) {
+        bytes.clear();
+        appendNpyElements(rows, count, bytes);
+        written = written && writeAll(fd, bytes.data(), bytes.size());
+      });
+      return written;
+    });
+    if (saved) noteFileWritten({name, "application/x-npy", {}});
+    return;
+  }
   const Matrix& m = value->getMatrix();
   BreakPoll poll;
   const bool saved = call.interp.files.replaceResultFile(name, [&](int fd) {

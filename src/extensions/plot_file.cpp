@@ -62,10 +62,10 @@ static void extensionPlotFile(Call& call) {
   const std::string name = args[1].getString();
   const Register reg = readRegister(args, 2, 3, true);
   if (!checkRegister(call, reg)) return;
-  const auto p = reg.probability();
-  const Shown shown = chooseShown(reg.outcomeCount(), p, [&p](size_t o) { return p(o) != 0.0; });
+  const ShownOutcomes chosen = chooseShownOutcomes(reg);
+  const Shown& shown = chosen.shown;
   std::vector<ChartBar> bars;
-  for (size_t o : shown.outcomes) bars.push_back({reg.ket(o), p(o)});
+  for (size_t j = 0; j < shown.outcomes.size(); ++j) bars.push_back({reg.ket(shown.outcomes[j]), chosen.probabilities[j]});
   const ChartText text{chartTitle(reg), chartNote(reg, shown), reg.bySubsystem ? "outcome" : "basis state"};
   const std::string svg = barChartSvg(text, bars, scale);
   if (call.interp.files.replaceResultFile(name, [&svg](int fd) { return writeAll(fd, svg.data(), svg.size()); })) {

@@ -3,6 +3,7 @@
 
 #include "extensions/commands.h"
 #include "extensions/state_view.h"
+#include "quantum/kernels.h"
 #include "value/printer.h"
 
 namespace {
@@ -36,11 +37,13 @@ constexpr const char* kShowStateHelp =
 static void extensionShowState(Call& call) {
   const Register reg = readRegister(evaluateArguments(call, 2, false), 1, 2, false);
   if (!checkRegister(call, reg)) return;
-  const ElementArray& v = reg.state->data;
-  const auto p = reg.probability();
-  const Shown shown = chooseShown(v.size(), p, [&v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); });
+  const ShownTerms terms = chooseShownTerms(*reg.state, false);
+  const Shown& shown = terms.shown;
   std::vector<std::vector<std::string>> rows;
-  for (size_t i : shown.outcomes) rows.push_back({amplitudeText(v[i]), reg.ket(i), " p = " + formatDouble(p(i))});
+  for (size_t j = 0; j < shown.outcomes.size(); ++j) {
+    const Complex a = terms.amplitudes[j];
+    rows.push_back({amplitudeText(a), reg.ket(shown.outcomes[j]), " p = " + formatDouble(kernels::squaredModulus(a))});
+  }
   printColumns(call.out(), rows, "rl-");
   if (rows.empty()) call.out() << "(every amplitude is 0)\n";
   printHidden(call.out(), shown, "terms", "p = " + formatDouble(shown.hiddenWeight));

@@ -10,6 +10,7 @@
 #include "quantum/kernels.h"
 #include "quantum/slice_kernels.h"
 #include "runtime/break_flag.h"
+#include "runtime/process_group.h"
 #include "value/printer.h"
 
 namespace {
@@ -80,8 +81,8 @@ Register readRegister(const std::vector<Object>& args, size_t state, size_t syst
   Register reg;
   reg.stateValue = args[state];
   reg.bySubsystem = withK && args.size() > system + 1;
-  // A subsystem's outcomes are summed slice by slice: a split column stays split.
-  reg.state = reg.bySubsystem ? &reg.stateValue.matrixSlice() : &reg.stateValue.getMatrix();
+  // Read slice by slice: a split column stays split.
+  reg.state = &reg.stateValue.matrixSlice();
   reg.hasSystem = args.size() > system;
   if (reg.hasSystem) reg.dims = args[system].getSystem();
   if (reg.bySubsystem) reg.k = args[system + 1].getInteger();
@@ -104,8 +105,13 @@ bool checkRegister(const Call& call, const Register& reg) {
   return problem.empty();
 }
 
-Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
-                  const std::function<bool(size_t)>& isTerm) {
+namespace {
+
+// The at most kMostShown outcomes of 0 .. [count]-1 that [isTerm] accepts of
+// largest [weight] (NaN first; ties: lower outcome first), ascending;
+// [terms] counts the accepted ones.
+std::vector<size_t> largestTerms(size_t count, const std::function<double(size_t)>& weight,
+                                 const std::function<bool(size_t)>& isTerm, size_t& terms) {
   auto before = [&weight](size_t a, size_t b) {
     const double wa = weight(a), wb = weight(b);
     if (std::isnan(wa) != std::isnan(wb)) return std::isnan(wa);
@@ -114,7 +120,7 @@ Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
   };
   // The kept outcomes, the one ranked lowest on top so it goes first.
   std::priority_queue<size_t, std::vector<size_t>, decltype(before)> kept(before);
-  size_t terms = 0;
+  terms = 0;
   BreakPoll poll;
   for (size_t i = 0; i < count; ++i) {
     poll.throwAfter(1);
@@ -127,11 +133,81 @@ Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
       kept.push(i);
     }
   }
+  std::vector<size_t> largest;
+  for (; !kept.empty(); kept.pop()) largest.push_back(kept.top());
+  std::sort(largest.begin(), largest.end());
+  return largest;
+}
+
+// One process's pick among its rows, as sent to the others: a row number in
+// the whole column and its amplitude.
+struct Candidate {
+  uint64_t row;
+  Complex amplitude;
+};
+constexpr uint64_t kNoRow = ~uint64_t{0};
+
+// chooseShownTerms for a column summed in chunks: every process's largest
+// terms (the same rule picks the largest of all from the largest of each),
+// the weight left out summed slice by slice.
+ShownTerms chooseShownTermsInChunks(const Matrix& column, const std::function<bool(size_t)>& isTerm) {
+  const Complex* v = column.data.data();
+  const size_t rows = column.data.size();
+  size_t ownTerms = 0;
+  const std::vector<size_t> own =
+      largestTerms(rows, [v](size_t i) { return kernels::squaredModulus(v[i]); }, isTerm, ownTerms);
+  // Process r's record: its count of terms, then its picks, kNoRow after.
+  std::vector<Candidate> mine(kMostShown + 1, Candidate{kNoRow, {}});
+  mine[0].row = ownTerms;
+  for (size_t j = 0; j < own.size(); ++j) mine[j + 1] = {static_cast<uint64_t>(column.firstRow) + own[j], v[own[j]]};
+  const size_t processes = column.isSlice() ? processCount() : 1;
+  std::vector<Candidate> all(mine.size() * processes);
+  if (column.isSlice()) {
+    gatherSlices(mine.data(), mine.size() * sizeof(Candidate), all.data());
+  } else {
+    all = mine;
+  }
+  size_t terms = 0;
+  std::vector<Candidate> candidates;  // in row order: processes in order, each's picks ascending
+  for (size_t r = 0; r < processes; ++r) {
+    terms += all[r * mine.size()].row;
+    for (size_t j = 1; j < mine.size() && all[r * mine.size() + j].row != kNoRow; ++j) {
+      candidates.push_back(all[r * mine.size() + j]);
+    }
+  }
+  size_t picked = 0;
+  ShownTerms result;
+  for (size_t j : largestTerms(
+           candidates.size(), [&](size_t j) { return kernels::squaredModulus(candidates[j].amplitude); },
+           [](size_t) { return true; }, picked)) {
+    result.shown.outcomes.push_back(static_cast<size_t>(candidates[j].row));
+    result.amplitudes.push_back(candidates[j].amplitude);
+  }
+  result.shown.hidden = terms - result.shown.outcomes.size();
+  if (result.shown.hidden == 0) return result;
+  // The rows shown count 0; every other row not a term has weight 0 anyway.
+  const std::vector<size_t>& shown = result.shown.outcomes;
+  size_t next = 0;
+  const double left = kernels::sumInChunks(rows, [&](size_t i) {
+    const size_t row = static_cast<size_t>(column.firstRow) + i;
+    while (next < shown.size() && shown[next] < row) ++next;
+    return next < shown.size() && shown[next] == row ? 0.0 : kernels::squaredModulus(v[i]);
+  });
+  result.shown.hiddenWeight = column.isSlice() ? kernels::combineSliceSums({left})[0] : left;
+  throwIfBreak();  // a break stopped the sum part-way
+  return result;
+}
+
+}  // namespace
+
+Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
+                  const std::function<bool(size_t)>& isTerm) {
   Shown shown;
-  for (; !kept.empty(); kept.pop()) shown.outcomes.push_back(kept.top());
-  std::sort(shown.outcomes.begin(), shown.outcomes.end());
+  size_t terms = 0;
+  shown.outcomes = largestTerms(count, weight, isTerm, terms);
   shown.hidden = terms - shown.outcomes.size();
   if (shown.hidden > 0) {
+    BreakPoll poll;
     size_t next = 0;
     for (size_t i = 0; i < count; ++i) {
       poll.throwAfter(1);
@@ -143,6 +219,31 @@ Shown chooseShown(size_t count, const std::function<double(size_t)>& weight,
     }
   }
   return shown;
+}
+
+ShownTerms chooseShownTerms(const Matrix& column, bool byProbability) {
+  const Complex* v = column.data.data();
+  std::function<bool(size_t)> isTerm = [v](size_t i) { return !(v[i].re == 0.0 && v[i].im == 0.0); };
+  if (byProbability) isTerm = [v](size_t i) { return kernels::squaredModulus(v[i]) != 0.0; };
+  if (column.isSlice() || kernels::sumsInChunks(column.data.size())) return chooseShownTermsInChunks(column, isTerm);
+  ShownTerms result;
+  result.shown = chooseShown(column.data.size(), [v](size_t i) { return kernels::squaredModulus(v[i]); }, isTerm);
+  for (size_t i : result.shown.outcomes) result.amplitudes.push_back(v[i]);
+  return result;
+}
+
+ShownOutcomes chooseShownOutcomes(const Register& reg) {
+  ShownOutcomes result;
+  if (!reg.bySubsystem) {
+    ShownTerms terms = chooseShownTerms(*reg.state, true);
+    result.shown = std::move(terms.shown);
+    for (Complex a : terms.amplitudes) result.probabilities.push_back(kernels::squaredModulus(a));
+    return result;
+  }
+  const auto p = reg.probability();
+  result.shown = chooseShown(reg.outcomeCount(), p, [&p](size_t o) { return p(o) != 0.0; });
+  for (size_t o : result.shown.outcomes) result.probabilities.push_back(p(o));
+  return result;
 }
 
 size_t columns(const std::string& text) {

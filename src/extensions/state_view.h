@@ -28,13 +28,14 @@ struct Register {
   int32_t k = 0;
 
   // The state's length (a column held split is read as this process's
-  // slice when only the outcomes of subsystem k count).
+  // slice).
   int32_t length() const { return state->isSlice() ? state->wholeRows : state->rows; }
   // Number of outcomes: the state's length, or the dimension of subsystem k.
   size_t outcomeCount() const;
-  // The probability of an outcome: |amplitude|² of a basis state, or for a
-  // subsystem the numbers measure_distribution gives. A register's are
-  // formed on demand, so a long state is never copied.
+  // The probability of an outcome: |amplitude|² of a basis state (of a
+  // column held whole), or for a subsystem the numbers measure_distribution
+  // gives. A register's are formed on demand, so a long state is never
+  // copied.
   std::function<double(size_t)> probability() const;
   // The ket of [outcome]: "|01⟩" (one digit per subsystem, subsystem 0
   // leftmost; separated by commas when a dimension exceeds 10), binary
@@ -71,6 +72,26 @@ struct Shown {
   double hiddenWeight = 0.0;  // their weight added up
 };
 Shown chooseShown(size_t count, const std::function<double(size_t)>& weight, const std::function<bool(size_t)>& isTerm);
+
+// The basis states of [column] shown, as chooseShown picks them by
+// |amplitude|² among those whose amplitude is not 0 (with [byProbability]:
+// whose |amplitude|² is not 0), each with its amplitude. Of a column
+// dovex-mpi sums in chunks the weight left out is summed by that rule
+// (chunked_sums.h), and of one held split each process picks among its own
+// rows and process 0's choice is merged from theirs: never gathered.
+struct ShownTerms {
+  Shown shown;
+  std::vector<Complex> amplitudes;  // one per shown outcome
+};
+ShownTerms chooseShownTerms(const Matrix& column, bool byProbability);
+
+// The outcomes histogram and plot_file show (those of probability other
+// than 0), each with its probability.
+struct ShownOutcomes {
+  Shown shown;
+  std::vector<double> probabilities;  // one per shown outcome
+};
+ShownOutcomes chooseShownOutcomes(const Register& reg);
 
 // Pads [text] with spaces on the right to [width] columns (a ket's closing
 // bracket counts as one column).

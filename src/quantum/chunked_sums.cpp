@@ -58,7 +58,8 @@ uint64_t chunkCount(size_t rows) { return (rows + kChunkRows - 1) / kChunkRows; 
 
 }  // namespace
 
-double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o) {
+double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o,
+                          Square square) {
   BreakPoll poll;
   PairwiseSum total;
   uint64_t chunk = 0;
@@ -77,7 +78,8 @@ double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t
       }
       chunk = c;
       open = true;
-      sum += squaredModulus(v[r - firstRow]);
+      const Complex a = v[r - firstRow];
+      sum += squaredModulus(square == Square::ThroughBasis ? basisAmplitude(a) : a);
     }
   }
   if (open) total.add(chunk, sum);
@@ -93,7 +95,8 @@ std::vector<double> subsystemProbabilitiesInChunks(const Matrix& v, const std::v
   std::vector<double> p(outcomes, 0.0);
   parallelFor(static_cast<int64_t>(outcomes), 1, [&](int64_t first, int64_t last) {
     for (int64_t o = first; o < last; ++o) {
-      p[static_cast<size_t>(o)] = outcomeSumInChunks(v.data.data(), 0, rows, outcomes, run, static_cast<size_t>(o));
+      p[static_cast<size_t>(o)] =
+          outcomeSumInChunks(v.data.data(), 0, rows, outcomes, run, static_cast<size_t>(o), Square::ThroughBasis);
     }
   });
   if (breakRequested()) std::fill(p.begin(), p.end(), 0.0);

@@ -10,10 +10,12 @@
 // processes hold the column.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "runtime/break_flag.h"
 #include "value/matrix.h"
 
 namespace kernels {
@@ -43,12 +45,33 @@ class PairwiseSum {
   uint64_t next_ = 0;        // the chunks taken so far
 };
 
+// How an amplitude's probability is formed: |v|² of the amplitude as it is
+// (a qubit's outcome, a norm), or of it read as a subsystem measurement
+// reads it, through basisAmplitude (which an infinite part turns into NaN,
+// as the one-process sums do; a finite one keeps its bits).
+enum class Square { Direct, ThroughBasis };
+
 // The sum for outcome [o] over rows [firstRow, firstRow + rows) of a column
 // whose row r has the outcome (r / run) % outcomes, [v] holding those rows:
 // the chunks counted from firstRow (a multiple of kChunkRows or 0), so for a
 // slice of 2^m ≥ kChunkRows rows at a multiple of 2^m the root of the
 // slice's own subtree. Stops early on a break.
-double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o);
+double outcomeSumInChunks(const Complex* v, size_t firstRow, size_t rows, size_t outcomes, size_t run, size_t o,
+                          Square square = Square::Direct);
+
+// Σ [weight](i) over i in [0, rows), summed by the rule above: chunk sums
+// from +0 in row order, added pairwise. Stops early on a break.
+template <typename Weight>
+double sumInChunks(size_t rows, Weight weight) {
+  PairwiseSum total;
+  BreakPoll poll;
+  for (size_t begin = 0; begin < rows && !poll.stopAfter(kChunkRows); begin += kChunkRows) {
+    double sum = 0.0;
+    for (size_t i = begin; i < std::min(rows, begin + kChunkRows); ++i) sum += weight(i);
+    total.add(begin / kChunkRows, sum);
+  }
+  return total.total((rows + kChunkRows - 1) / kChunkRows);
+}
 
 // The outcome probabilities of subsystem [k] of the column [v] (rows =
 // product of [dims]), summed in chunks.

@@ -44,6 +44,7 @@ void collapseRows(const Matrix& slice, Matrix& out, Keep keep, Kept kept) {
 }  // namespace
 
 std::vector<double> combineSliceSums(const std::vector<double>& local) {
+  lookForSharedBreak();  // each slice summed: a break is raised by the caller
   const size_t processes = processCount();
   std::vector<double> all(local.size() * processes);
   gatherSlices(local.data(), local.size() * sizeof(double), all.data());
@@ -64,7 +65,7 @@ std::vector<double> sliceSubsystemProbabilities(const Matrix& slice, const std::
     for (int64_t o = first; o < last; ++o) {
       local[static_cast<size_t>(o)] = outcomeSumInChunks(slice.data.data(), static_cast<size_t>(slice.firstRow),
                                                          static_cast<size_t>(slice.rows), outcomes, run,
-                                                         static_cast<size_t>(o));
+                                                         static_cast<size_t>(o), Square::ThroughBasis);
     }
   });
   // Every process takes part in the sums, a break or not; the caller raises it.
@@ -123,10 +124,63 @@ void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
   // The t-th moving row: t with [moving]'s bit inserted at [local].
   auto row = [&](size_t t) { return ((t & ~low) << 1) | moving | (t & low); };
   for (size_t begin = 0; begin < rows / 2; begin += out.size()) {
+    // A break stops every pair at the same chunk; the caller raises it.
+    lookForSharedBreak();
+    if (breakRequested()) return;
     const size_t count = std::min(out.size(), rows / 2 - begin);
     for (size_t t = 0; t < count; ++t) out[t] = data[row(begin + t)];
     exchangeWith(partner, out.data(), in.data(), count * sizeof(Complex));
     for (size_t t = 0; t < count; ++t) data[row(begin + t)] = in[t];
+  }
+}
+
+void swapLocalQubits(Matrix& slice, int32_t a, int32_t b) {
+  const size_t high = size_t{1} << a;
+  const size_t low = size_t{1} << b;
+  Complex* data = slice.data.data();
+  parallelFor(slice.rows, kRowsPerBlock, [&](int64_t begin, int64_t end) {
+    for (size_t row = static_cast<size_t>(begin); row < static_cast<size_t>(end); ++row) {
+      // Each pair once: from its row with a's bit set and b's clear.
+      if ((row & high) != 0 && (row & low) == 0) std::swap(data[row], data[row ^ high ^ low]);
+    }
+  });
+}
+
+void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product) {
+  constexpr size_t kChunk = size_t{1} << 15;  // amplitudes sent at once (512 KiB)
+  const size_t processes = processCount();
+  const size_t rank = processRank();
+  const size_t bRows = static_cast<size_t>(b.wholeRows);
+  const size_t bSlice = static_cast<size_t>(b.rows);
+  const size_t rows = static_cast<size_t>(product.rows);
+  // Process t's rows need b's rows [first(t), first(t) + width): whole
+  // slices of b, all of b when the product's slice holds a run of it.
+  const size_t width = std::min(rows, bRows);
+  const auto first = [&](size_t t) { return t * rows % bRows; };
+  const auto needs = [&](size_t t, size_t q) { return q * bSlice >= first(t) && q * bSlice < first(t) + width; };
+  Complex* out = product.data.data();
+  for (size_t shift = 0; shift < processes; ++shift) {
+    const size_t to = (rank + shift) % processes;
+    const size_t from = (rank + processes - shift) % processes;
+    const bool sending = needs(to, rank);
+    const bool receiving = needs(rank, from);
+    Complex* place = out + (from * bSlice - first(rank));
+    if (shift == 0) {
+      if (receiving) std::copy(b.data.begin(), b.data.end(), place);
+      continue;
+    }
+    for (size_t begin = 0; (sending || receiving) && begin < bSlice; begin += kChunk) {
+      const size_t bytes = std::min(kChunk, bSlice - begin) * sizeof(Complex);
+      shiftWith(static_cast<uint32_t>(to), b.data.data() + begin, sending ? bytes : 0, static_cast<uint32_t>(from),
+                place + begin, receiving ? bytes : 0);
+    }
+  }
+  // out[0, width) holds b's rows; each run of width rows is one row of a
+  // times them, the first run last (it holds them).
+  const size_t aRow = rank * rows / bRows - static_cast<size_t>(a.firstRow);
+  for (size_t k = rows / width; k-- > 0;) {
+    const Complex factor = a.data[aRow + k];
+    for (size_t t = 0; t < width; ++t) out[k * width + t] = complexProduct(factor, out[t]);
   }
 }
 

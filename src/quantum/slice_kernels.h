@@ -14,7 +14,8 @@ namespace kernels {
 
 // Every process's [local] sums (one per outcome, the roots of the slices'
 // subtrees) added pairwise over the processes in process order; the same on
-// every process. Every process calls it at the same point.
+// every process. Every process calls it at the same point, where a break
+// sent meanwhile is taken (the caller raises it).
 std::vector<double> combineSliceSums(const std::vector<double>& local);
 
 // The outcome probabilities of subsystem [k] of the whole column, [slice]
@@ -36,7 +37,23 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
 // (one of the slice's own) of the column [slice] is part of, in place: half
 // of the slice goes to the process whose number differs in [leading]'s bit,
 // and as much comes back, a bounded chunk at a time. Its own inverse. Both
-// processes of each pair call it alike.
+// processes of each pair call it alike. A break sent meanwhile is taken
+// before each chunk and stops every pair there, the column left part-way
+// (the caller raises the break and drops it).
 void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local);
+
+// Swaps the local qubits [a] > [b] of [slice] in place: a pass over the
+// rows whose two bits differ.
+void swapLocalQubits(Matrix& slice, int32_t a, int32_t b);
+
+// [product] (sized: this process's slice of the product) = its rows of the
+// tensor product of the column [a] (whole, or this process's slice of one
+// held split) and the column held split that [b] is this process's slice
+// of. The rows of b the slice needs are sent straight into it from the
+// processes holding them (each process's slice to those that need it, a
+// bounded chunk at a time, in rounds of shifts by 0 .. P-1 processes), then
+// multiplied in place by a's rows: nothing larger than the product's slice,
+// a and b's slice is held. Every process calls it alike.
+void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product);
 
 }  // namespace kernels

@@ -199,12 +199,20 @@ FileReplaced replaceHere(const std::string& path, const std::function<bool(int f
 
 FileReplaced replaceFileWhole(const std::string& path, const std::function<bool(int fd)>& write) {
   if (!processGroup()) return replaceHere(path, write);
-  // The others write into /dev/null, so a writer that polls for a break
-  // sees it at the same place everywhere, and take the first one's outcome.
+  // The writer runs once on every process: the others write into
+  // /dev/null, and so does the first when it cannot open the file. So a
+  // writer that polls for a break sees it at the same place everywhere, and
+  // one that hands data between processes leaves none waiting. All take the
+  // first one's outcome.
   FileReplaced outcome = FileReplaced::CannotOpen;
+  bool written = false;
   if (leadsInputOutput()) {
-    outcome = replaceHere(path, write);
-  } else {
+    outcome = replaceHere(path, [&](int fd) {
+      written = true;
+      return write(fd);
+    });
+  }
+  if (!written) {
     const FileDescriptor nowhere = openHere("/dev/null", FileUse::WriteTruncate);
     if (nowhere.isOpen()) write(nowhere.get());
   }

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/break_flag.h"
+
 namespace {
 ProcessGroup* installed = nullptr;
 thread_local bool kernelWorker = false;
@@ -44,6 +46,14 @@ void gatherSlices(const void* slice, size_t sliceBytes, void* whole) {
 
 void exchangeWith(uint32_t partner, const void* send, void* receive, size_t bytes) {
   if (installed) installed->exchange(partner, send, receive, bytes);
+}
+
+void shiftWith(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive, size_t receiveBytes) {
+  if (installed) installed->shift(to, send, sendBytes, from, receive, receiveBytes);
+}
+
+void lookForSharedBreak() {
+  if (installed && !kernelWorker && installed->shareBreak()) requestBreak();
 }
 
 bool leadsInputOutput() { return !installed || installed->rank() == 0; }

@@ -32,6 +32,11 @@ class ProcessGroup {
   // Sends [bytes] (less than 2^31) from [send] to process [partner] and
   // receives as many from it into [receive]; [partner] calls it alike.
   virtual void exchange(uint32_t partner, const void* send, void* receive, size_t bytes) = 0;
+  // Sends [sendBytes] from [send] to process [to] and receives
+  // [receiveBytes] from process [from] into [receive] (each less than
+  // 2^31); a side of 0 bytes sends or receives no message at all.
+  virtual void shift(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive,
+                     size_t receiveBytes) = 0;
 };
 
 // The installed group, or nullptr in a plain (one-process) run.
@@ -54,6 +59,15 @@ void gatherSlices(const void* slice, size_t sliceBytes, void* whole);
 // ProcessGroup::exchange with the installed group (never called in a plain
 // run, which has no partner).
 void exchangeWith(uint32_t partner, const void* send, void* receive, size_t bytes);
+// ProcessGroup::shift with the installed group (likewise).
+void shiftWith(uint32_t to, const void* send, size_t sendBytes, uint32_t from, void* receive, size_t receiveBytes);
+
+// At a fixed point of a long built-in, reached by every process alike:
+// takes a break process 0 was sent since the last look (as each line read
+// and every 256 rounds of a loop take it), so the kernels polling the break
+// stop together and the built-in raises it. Nothing in a plain run or on a
+// worker of a parallel kernel.
+void lookForSharedBreak();
 
 // Whether this process is the one that reads and writes: process 0, or the
 // only one.

@@ -242,9 +242,11 @@ Complex decodeElement(const NpyLayout& layout, const char* p) {
 
 }  // namespace
 
-std::string npyHeader(const Matrix& m) {
-  std::string dict = "{'descr': '<c16', 'fortran_order': True, 'shape': (" + std::to_string(m.rows) + ", " +
-                     std::to_string(m.cols) + "), }";
+std::string npyHeader(const Matrix& m) { return npyHeader(m.rows, m.cols); }
+
+std::string npyHeader(int32_t rows, int32_t cols) {
+  std::string dict = "{'descr': '<c16', 'fortran_order': True, 'shape': (" + std::to_string(rows) + ", " +
+                     std::to_string(cols) + "), }";
   // Spaces, then a line end, so that the data starts on the alignment.
   const size_t preamble = kMagicBytes + 2 + 2;
   const size_t total = (preamble + dict.size() + 1 + kAlignment - 1) / kAlignment * kAlignment;
@@ -259,10 +261,14 @@ std::string npyHeader(const Matrix& m) {
 }
 
 void appendNpyData(const Matrix& m, size_t first, size_t count, std::string& out) {
+  appendNpyElements(m.data.data() + first, count, out);
+}
+
+void appendNpyElements(const Complex* elements, size_t count, std::string& out) {
   out.reserve(out.size() + count * 16);
-  for (size_t i = first; i < first + count; ++i) {
-    appendLittleEndian(out, m.data[i].re);
-    appendLittleEndian(out, m.data[i].im);
+  for (size_t i = 0; i < count; ++i) {
+    appendLittleEndian(out, elements[i].re);
+    appendLittleEndian(out, elements[i].im);
   }
 }
 

@@ -19,9 +19,13 @@
 // The magic, version and header of a file holding [m]; the data follows.
 // An empty matrix has the shape (0, 0) and no data.
 std::string npyHeader(const Matrix& m);
+// The same for a matrix of [rows] × [cols] elements.
+std::string npyHeader(int32_t rows, int32_t cols);
 // Appends the bytes of [count] elements of [m] from element [first], in the
 // matrix's own (column-major) order.
 void appendNpyData(const Matrix& m, size_t first, size_t count, std::string& out);
+// Appends the bytes of the [count] elements at [elements].
+void appendNpyElements(const Complex* elements, size_t count, std::string& out);
 // The whole file holding [m].
 std::string encodeNpy(const Matrix& m);
 

@@ -5,7 +5,7 @@
 
 #include "runtime/break_flag.h"
 #include "runtime/console.h"
-#include "runtime/process_group.h"
+#include "value/split_column.h"
 
 namespace {
 
@@ -27,16 +27,12 @@ void printText(const std::string& text, std::ostream& stream, BreakPoll& poll) {
   }
 }
 
-// Writes the rows of a column held split, all of them: process 0 its own,
-// then every other process's in process order, each sent to it a bounded
-// chunk at a time (the others write to nowhere).
+// Writes the rows of a column held split, all of them, as process 0 is
+// handed them (the others write to nowhere).
 void printSplitColumn(const Matrix& slice, std::ostream& stream) {
   constexpr size_t kChunk = size_t{1} << 14;  // amplitudes sent at once (256 KiB)
-  const size_t rows = slice.data.size();
-  std::vector<Complex> chunk(std::min(kChunk, rows));
-  std::vector<Complex> none(chunk.size());
   std::string line;
-  const auto printRows = [&](const Complex* first, size_t count) {
+  streamSlicesToLead(slice, kChunk, [&](const Complex* first, size_t count) {
     for (size_t i = 0; i < count; ++i) {
       line += formatDouble(first[i].re);
       line += " + ";
@@ -47,19 +43,7 @@ void printSplitColumn(const Matrix& slice, std::ostream& stream) {
         line.clear();
       }
     }
-  };
-  if (processRank() == 0) printRows(slice.data.data(), rows);
-  for (uint32_t sender = 1; sender < processCount(); ++sender) {
-    for (size_t begin = 0; begin < rows; begin += chunk.size()) {
-      const size_t count = std::min(chunk.size(), rows - begin);
-      if (processRank() == 0) {
-        exchangeWith(sender, none.data(), chunk.data(), count * sizeof(Complex));
-        printRows(chunk.data(), count);
-      } else if (processRank() == sender) {
-        exchangeWith(0, slice.data.data() + begin, none.data(), count * sizeof(Complex));
-      }
-    }
-  }
+  });
   stream << line << '\n';
 }
 

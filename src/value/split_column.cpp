@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <string>
+#include <vector>
 
 #include "runtime/diagnostics.h"
 #include "runtime/process_group.h"
@@ -55,6 +56,25 @@ void gatherWhole(Matrix& m) {
   m.data.swap(whole);
   m.rows = m.count = m.wholeRows;
   m.wholeRows = m.firstRow = 0;
+}
+
+void streamSlicesToLead(const Matrix& slice, size_t chunkRows,
+                        const std::function<void(const Complex* rows, size_t count)>& take) {
+  const size_t rows = slice.data.size();
+  std::vector<Complex> chunk(std::min(chunkRows, rows));
+  std::vector<Complex> none(chunk.size());
+  if (processRank() == 0) take(slice.data.data(), rows);
+  for (uint32_t sender = 1; sender < processCount(); ++sender) {
+    for (size_t begin = 0; begin < rows; begin += chunk.size()) {
+      const size_t count = std::min(chunk.size(), rows - begin);
+      if (processRank() == 0) {
+        exchangeWith(sender, none.data(), chunk.data(), count * sizeof(Complex));
+        take(chunk.data(), count);
+      } else if (processRank() == sender) {
+        exchangeWith(0, slice.data.data() + begin, none.data(), count * sizeof(Complex));
+      }
+    }
+  }
 }
 
 WholeStateReader::WholeStateReader(const char* name) : outer_(reader) { reader = name; }

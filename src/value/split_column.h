@@ -6,7 +6,9 @@
 // first, or refuses when the whole column would not fit one process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 #include "value/matrix.h"
 
@@ -23,6 +25,13 @@ void keepOwnSlice(Matrix& m);
 // the element budget, KEYWORD being the innermost WholeStateReader's name,
 // else the keyword being evaluated, else print.
 void gatherWhole(Matrix& m);
+
+// Hands process 0 every row of the column held split that [slice] is part
+// of, in row order: [take](rows, count) is called on process 0 alone, for
+// its own slice and then for every other process's, sent to it [chunkRows]
+// rows at a time. Every process calls it alike; none leaves early.
+void streamSlicesToLead(const Matrix& slice, size_t chunkRows,
+                        const std::function<void(const Complex* rows, size_t count)>& take);
 
 // While one lives, the keyword [name] is what reads values: the name a
 // refusal to gather gives.
