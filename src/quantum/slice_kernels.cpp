@@ -23,13 +23,15 @@ size_t runOf(const std::vector<int32_t>& dims, int32_t k) {
   return run;
 }
 
-// [out] shaped like [slice], the same part of the same column; each of its
-// rows [keep(global row)] ? [kept](amplitude) : 0.
+// [out] shaped like [slice], the same part of the same column (or [slice]
+// itself); each of its rows [keep(global row)] ? [kept](amplitude) : 0.
 template <typename Keep, typename Kept>
 void collapseRows(const Matrix& slice, Matrix& out, Keep keep, Kept kept) {
-  out.setSizeForOverwrite(slice.rows, 1);
-  out.wholeRows = slice.wholeRows;
-  out.firstRow = slice.firstRow;
+  if (&out != &slice) {
+    out.setSizeForOverwrite(slice.rows, 1);
+    out.wholeRows = slice.wholeRows;
+    out.firstRow = slice.firstRow;
+  }
   const Complex* in = slice.data.data();
   Complex* result = out.data.data();
   const size_t first = static_cast<size_t>(slice.firstRow);

@@ -27,7 +27,8 @@ double sliceQubitZeroProbability(const Matrix& slice, int32_t bit);
 double sliceSquaredNorm(const Matrix& slice);
 
 // [out] = this process's slice of the column collapsed as collapseSubsystem
-// and collapseQubit collapse it (the same bits for each amplitude).
+// and collapseQubit collapse it (the same bits for each amplitude); [out]
+// may be [slice] itself.
 void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
                             double rootProbability, Matrix& out);
 void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, double factor, Matrix& out);
