@@ -119,13 +119,23 @@ void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
   // move: to the partner's row with that bit flipped, both sides in row order.
   const size_t moving = (processRank() & rankBit) != 0 ? 0 : size_t{1} << local;
   const size_t low = (size_t{1} << local) - 1;
-  std::vector<Complex> out(std::min(kChunk, rows / 2));
-  std::vector<Complex> in(out.size());
+  const size_t chunkRows = std::min(kChunk, rows / 2);
+  // A chunk within one run of 2^local moving rows goes out from the slice
+  // itself, not through a copy.
+  const bool runs = (size_t{1} << local) >= chunkRows;
+  std::vector<Complex> out(runs ? 0 : chunkRows);
+  std::vector<Complex> in(chunkRows);
   Complex* data = slice.data.data();
   // The t-th moving row: t with [moving]'s bit inserted at [local].
   auto row = [&](size_t t) { return ((t & ~low) << 1) | moving | (t & low); };
-  for (size_t begin = 0; begin < rows / 2; begin += out.size()) {
-    const size_t count = std::min(out.size(), rows / 2 - begin);
+  for (size_t begin = 0; begin < rows / 2; begin += chunkRows) {
+    const size_t count = std::min(chunkRows, rows / 2 - begin);
+    if (runs) {
+      Complex* chunk = data + row(begin);
+      exchangeWith(partner, chunk, in.data(), count * sizeof(Complex));
+      std::copy(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count), chunk);
+      continue;
+    }
     for (size_t t = 0; t < count; ++t) out[t] = data[row(begin + t)];
     exchangeWith(partner, out.data(), in.data(), count * sizeof(Complex));
     for (size_t t = 0; t < count; ++t) data[row(begin + t)] = in[t];
