@@ -52,7 +52,7 @@ def timed(cmd, threads, cwd):
     start = time.perf_counter()
     done = subprocess.run(cmd, cwd=cwd, capture_output=True, timeout=1800, env=dict(ENV, DOVEX_THREADS=str(threads)))
     elapsed = time.perf_counter() - start
-    if done.returncode != 0 or b"rror" in done.stdout:
+    if done.returncode != 0 or b"rror" in done.stdout or b"rror" in done.stderr:
         sys.exit(f"{' '.join(cmd)} failed ({done.returncode}): {done.stdout[-300:]!r} {done.stderr[-300:]!r}")
     return elapsed, done.stdout
 
@@ -172,7 +172,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(os.path.dirname(__file__), "..", "build"))
     parser.add_argument("--qubits", type=int, default=24)
     parser.add_argument("--repeats", type=int, default=5)
-    parser.add_argument("--more", type=int, default=4, help="extra runs of the work in the longer script")
+    parser.add_argument("--more", type=int, default=4, help="extra circuits in the longer script of (a)")
+    parser.add_argument("--gates", type=int, default=16, help="gates in the longer scripts of (b)")
     parser.add_argument("--model", action="store_true", help="print the scaling model")
     parser.add_argument("--local-ns", type=float, help="local gate ns per amplitude (skips the runs)")
     parser.add_argument("--exchange-gbs", type=float, help="exchange GB/s each way (skips the runs)")
@@ -192,7 +193,7 @@ def main():
         print(f"  ratio, 2 processes / 2 threads: {ratio:.2f} (target: at most 1.5)")
         print(f"(b) one H on {n} qubits held by 2 processes; median of {args.repeats}, milliseconds per gate")
         leading, local = n - 1, n // 2
-        gates = gate_figures(folder, n, args.repeats, args.more, leading, local)
+        gates = gate_figures(folder, n, args.repeats, args.gates, leading, local)
         for label, (one, _, _) in gates.items():
             print(f"  {label:40s} {one * 1e3:8.1f}")
         for how in ("apply_qubits", "run_qasm"):
@@ -202,7 +203,7 @@ def main():
         local_ns = gates[f"apply_qubits, local qubit {local}"][0] / slice_amps * 1e9
         extra = gates[f"apply_qubits, leading qubit {leading}"][0] - gates[f"apply_qubits, local qubit {local}"][0]
         # Two swaps, each sending half a slice and receiving as much.
-        exchange_gbs = 2 * (slice_amps * 8) / max(extra, 1e-9) / 1e9
+        exchange_gbs = 2 * (slice_amps * 8) / max(extra, 1e-3) / 1e9
         print(f"(c) local gate {local_ns:.3f} ns per amplitude per process; exchange {exchange_gbs:.2f} GB/s each way "
               f"(half a slice out and back twice, gather and scatter included)")
     if args.model:

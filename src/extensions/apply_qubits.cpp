@@ -102,8 +102,9 @@ static void extensionApplyQubits(Call& call) {
   if (swaps.empty()) {
     kernels::applyGates({kernels::CircuitGate{&op, qubits}}, localQubits, state.data.data(), transformed.data.data());
   } else {
-    std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
-    for (const auto& [leading, local] : swaps) kernels::swapLeadingQubit(transformed, leading, local);
+    // The first swap copies the slice as it goes.
+    kernels::swapLeadingQubit(state, transformed, swaps.front().first, swaps.front().second);
+    for (size_t i = 1; i < swaps.size(); ++i) kernels::swapLeadingQubit(transformed, swaps[i].first, swaps[i].second);
     kernels::applyGates({kernels::CircuitGate{&op, slots}}, localQubits, transformed.data.data(),
                         transformed.data.data());
     for (auto swap = swaps.rbegin(); swap != swaps.rend(); ++swap) {

@@ -69,11 +69,14 @@ class RunningState {
     }
     if (!layout_.allLocal(qubits)) {
       flush();
-      materialise();
-      if (!layout_.bringLocal(state_, qubits, laterUse)) {
+      // The amplitudes still in [initial] are read by the first swap.
+      const Matrix* from = initial_;
+      if (!layout_.bringLocal(target(), qubits, laterUse, from)) {
+        materialise();
         gateOnWholeColumn(matrix, qubits);
         return;
       }
+      initial_ = nullptr;
     }
     pending_.push_back(kernels::CircuitGate{&matrix, layout_.positions(qubits)});
   }

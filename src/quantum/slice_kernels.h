@@ -39,5 +39,9 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
 // and as much comes back, a bounded chunk at a time. Its own inverse. Both
 // processes of each pair call it alike.
 void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local);
+// The same from [source] into [target], a slice of the same shape whose
+// elements need not hold anything yet (or [source] itself): one pass where
+// a copy and a swap in place would take two.
+void swapLeadingQubit(const Matrix& source, Matrix& target, int32_t leading, int32_t local);
 
 }  // namespace kernels

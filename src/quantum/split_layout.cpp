@@ -29,7 +29,7 @@ bool SplitLayout::allLocal(const std::vector<int32_t>& qubits) const {
 }
 
 bool SplitLayout::bringLocal(Matrix& slice, const std::vector<int32_t>& qubits,
-                             const std::function<uint64_t(int32_t)>& laterUse) {
+                             const std::function<uint64_t(int32_t)>& laterUse, const Matrix* source) {
   // A leading qubit of the gate at its own position, or one that goes back
   // there when a local qubit of the gate comes home, needs a free local
   // position: one at home whose qubit the gate does not name.
@@ -43,6 +43,7 @@ bool SplitLayout::bringLocal(Matrix& slice, const std::vector<int32_t>& qubits,
     if (other_[static_cast<size_t>(s)] == s && !names(qubits, s)) free.push_back(s);
   }
   if (needed > free.size()) return false;
+  source_ = source;
   // The gate's local qubits that sit at leading positions come home.
   for (int32_t q : qubits) {
     const int32_t at = other_[static_cast<size_t>(q)];
@@ -54,6 +55,8 @@ bool SplitLayout::bringLocal(Matrix& slice, const std::vector<int32_t>& qubits,
   for (int32_t q : qubits) {
     if (q >= local_ && other_[static_cast<size_t>(q)] == q) swap(slice, q, free[next++]);
   }
+  if (source_) std::copy(source_->data.begin(), source_->data.end(), slice.data.begin());  // nothing moved
+  source_ = nullptr;
   return true;
 }
 
@@ -71,7 +74,8 @@ bool SplitLayout::atHome() const {
 }
 
 void SplitLayout::swap(Matrix& slice, int32_t leading, int32_t local) {
-  swapLeadingQubit(slice, leading, local);
+  swapLeadingQubit(source_ ? *source_ : slice, slice, leading, local);
+  source_ = nullptr;
   const bool undo = other_[static_cast<size_t>(leading)] == local;
   other_[static_cast<size_t>(leading)] = undo ? leading : local;
   other_[static_cast<size_t>(local)] = undo ? local : leading;

@@ -33,9 +33,11 @@ class SplitLayout {
   // [slice] with partner processes. The local qubit given up for a leading
   // one is one [qubits] does not name, the one [laterUse] ranks highest
   // (needed last), ties going to the highest position. False, and nothing
-  // moved, when too few local qubits are free. Every process calls it alike.
+  // moved, when too few local qubits are free. With a [source], the
+  // amplitudes are read from it and [slice] (of its shape) need not hold
+  // anything yet. Every process calls it alike.
   bool bringLocal(Matrix& slice, const std::vector<int32_t>& qubits,
-                  const std::function<uint64_t(int32_t)>& laterUse);
+                  const std::function<uint64_t(int32_t)>& laterUse, const Matrix* source = nullptr);
 
   // Every qubit back at its own position.
   void restore(Matrix& slice);
@@ -46,6 +48,7 @@ class SplitLayout {
   void swap(Matrix& slice, int32_t leading, int32_t local);
 
   int32_t local_;
+  const Matrix* source_ = nullptr;  // what the next swap reads, if not the slice
   // other_[p]: the position that p's qubit and p have been swapped with, or p.
   std::vector<int32_t> other_;
 };
