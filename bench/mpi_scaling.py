@@ -35,7 +35,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from circuit_vs_peers import circuit, qasm_program  # noqa: E402
+from circuit_vs_peers import circuit, qasm_passes, qasm_program  # noqa: E402
 
 ENV = dict(os.environ, OMPI_MCA_btl_vader_single_copy_mechanism="none", OMPI_MCA_rmaps_base_oversubscribe="1")
 if os.geteuid() == 0:
@@ -134,8 +134,9 @@ def model(local_ns, exchange_gbs):
         lines += [f"Network {label}, latency {latency * 1e6:.0f} us per message of 512 KiB chunks, "
                   "full bisection (every pair at full rate at once).", "",
                   "| qubits | processes | slice (GiB) | local gate (s) | leading-qubit gate (s) | "
-                  "average gate, random circuit (s) | measurement (s) | exchange / local |",
-                  "|---:|---:|---:|---:|---:|---:|---:|---:|"]
+                  "average gate, one at a time (s) | run_qasm circuit of 4n gates (s) | its communication | "
+                  "measurement (s) | exchange / local |",
+                  "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
         for n in (30, 32, 34, 36, 38, 40):
             for p in (4, 16, 64, 256, 1024):
                 slice_amps = 2 ** n / p
@@ -150,10 +151,17 @@ def model(local_ns, exchange_gbs):
                 leading = local + 2 * one_swap
                 g = (p.bit_length() - 1) / n  # share of qubits that are leading
                 random_gate = (1 - g) * local + g * leading
+                # run_qasm: the circuit's passes over each slice, and each
+                # leading qubit swapped in once and home once (the fewest).
+                leading_qubits = p.bit_length() - 1
+                passes = qasm_passes(n - leading_qubits, circuit(n, 1))
+                whole_circuit = passes * local + 2 * leading_qubits * one_swap
                 reduction = (p.bit_length() - 1) * latency
                 measurement = 2 * local + reduction
                 lines.append(f"| {n} | {p} | {slice_amps * 16 / 2 ** 30:.3g} | {local:.3g} | {leading:.3g} | "
-                             f"{random_gate:.3g} | {measurement:.3g} | {2 * one_swap / local:.2g} |")
+                             f"{random_gate:.3g} | {whole_circuit:.3g} | "
+                             f"{2 * leading_qubits * one_swap / whole_circuit:.0%} | {measurement:.3g} | "
+                             f"{2 * one_swap / local:.2g} |")
         # Communication outweighs the passes of an average gate once the
         # leading qubits' share of the gates, log2 P / n, passes this.
         per_amp_local = local_ns * 1e-9
@@ -173,7 +181,7 @@ def main():
     parser.add_argument("--qubits", type=int, default=24)
     parser.add_argument("--repeats", type=int, default=5)
     parser.add_argument("--more", type=int, default=4, help="extra circuits in the longer script of (a)")
-    parser.add_argument("--gates", type=int, default=16, help="gates in the longer scripts of (b)")
+    parser.add_argument("--gates", type=int, default=40, help="gates in the longer scripts of (b)")
     parser.add_argument("--model", action="store_true", help="print the scaling model")
     parser.add_argument("--local-ns", type=float, help="local gate ns per amplitude (skips the runs)")
     parser.add_argument("--exchange-gbs", type=float, help="exchange GB/s each way (skips the runs)")
@@ -200,12 +208,14 @@ def main():
             r = gates[f"{how}, leading qubit {leading}"][0] / gates[f"{how}, local qubit {local}"][0]
             print(f"  {how}: leading / local {r:.2f} (target: at most 3)")
         slice_amps = 2 ** n / 2
-        local_ns = gates[f"apply_qubits, local qubit {local}"][0] / slice_amps * 1e9
+        # One process alone with one thread: what a process of a cluster
+        # node does with its memory to itself.
+        local_ns = gates[f"apply_qubits, 1 process, qubit {local}"][0] / (2 ** n) * 1e9
         extra = gates[f"apply_qubits, leading qubit {leading}"][0] - gates[f"apply_qubits, local qubit {local}"][0]
         # Two swaps, each sending half a slice and receiving as much.
         exchange_gbs = 2 * (slice_amps * 8) / max(extra, 1e-3) / 1e9
-        print(f"(c) local gate {local_ns:.3f} ns per amplitude per process; exchange {exchange_gbs:.2f} GB/s each way "
-              f"(half a slice out and back twice, gather and scatter included)")
+        print(f"(c) local gate {local_ns:.3f} ns per amplitude (1 process, 1 thread); exchange {exchange_gbs:.2f} GB/s "
+              f"each way between 2 processes here (a leading gate less a local one: half a slice out and back, twice)")
     if args.model:
         print()
         print(model(local_ns, exchange_gbs))
