@@ -130,13 +130,13 @@ split = """begin
 compare("split states", ["--seed", "5", "split.txt"], files={"split.txt": split}, split_min=256)
 
 # run_qasm on ten qubits held split: gates on leading qubits (swapped to
-# local positions and kept there for the gates after them, one on three
-# leading qubits, one needing both halves of a swap), saved to a file bit
-# for bit; then from that state a circuit with a measurement, a reset and
+# local positions and kept there for the gates after them; the last one
+# needs both the leading qubit and the local one it was swapped with),
+# saved to a file bit for bit; then from that state a circuit with a measurement, a reset and
 # an if, each taking every qubit home first.
 gates = ("OPENQASM 2.0;\ninclude \"qelib1.inc\";\nqreg q[10];\ncreg c[2];\nh q[0];\nh q[9];\ncx q[9],q[8];\n"
          "u3(0.3,0.2,0.1) q[8];\ncx q[0],q[9];\nccx q[9],q[8],q[7];\nrz(0.7) q[9];\nh q[3];\ncu1(0.4) q[8],q[2];\n"
-         "swap q[9],q[1];\nh q[9];\nccx q[1],q[9],q[8];\np(1.1) q[9];\n")
+         "swap q[9],q[1];\nh q[9];\nccx q[1],q[9],q[8];\np(1.1) q[9];\nh q[5];\nh q[6];\ncx q[4],q[9];\n")
 measured = gates + "measure q[8] -> c[0];\nif (c==1) x q[9];\nh q[8];\nreset q[9];\ncx q[8],q[5];\nmeasure q[9] -> c[1];\n"
 compare("run_qasm on split states", ["--seed", "4", "qasm.txt"], split_min=256, files={
     "gates.qasm": gates, "measured.qasm": measured, "qasm.txt":
