@@ -145,6 +145,22 @@ split = """begin
 """
 compare("split states", ["--seed", "5", "split.txt"], files={"split.txt": split}, split_min=256)
 
+# run_qasm on ten qubits held split: gates on leading qubits (swapped to
+# local positions and kept there for the gates after them; the last one
+# needs both the leading qubit and the local one it was swapped with),
+# saved to a file bit for bit; then from that state (gathered whole by
+# get_element) a circuit with a measurement, a reset and an if, each taking
+# every qubit home first.
+gates = ("OPENQASM 2.0;\ninclude \"qelib1.inc\";\nqreg q[10];\ncreg c[2];\nh q[0];\nh q[9];\ncx q[9],q[8];\n"
+         "u3(0.3,0.2,0.1) q[8];\ncx q[0],q[9];\nccx q[9],q[8],q[7];\nrz(0.7) q[9];\nh q[3];\ncu1(0.4) q[8],q[2];\n"
+         "swap q[9],q[1];\nh q[9];\nccx q[1],q[9],q[8];\np(1.1) q[9];\nh q[5];\nh q[6];\ncx q[4],q[9];\n")
+measured = gates + "measure q[8] -> c[0];\nif (c==1) x q[9];\nh q[8];\nreset q[9];\ncx q[8],q[5];\nmeasure q[9] -> c[1];\n"
+compare("run_qasm on split states", ["--seed", "4", "qasm.txt"], split_min=256, files={
+    "gates.qasm": gates, "measured.qasm": measured, "qasm.txt":
+    "begin\n(new matrix psi 1024 1)\n(new integer c)\n(set psi (run_qasm gates.qasm))\n(save_npy psi.npy (get psi))\n"
+    "(print (get_element (get psi) 3 0))\n"
+    "(set psi (run_qasm measured.qasm (get psi)))\n(print (get c))\n(new_file psi.txt)\n(print_file psi.txt (get psi))\n"})
+
 # An error mid-script (exit status 1, notes on standard error), a script
 # that runs another and writes to a file it cannot open, -l, -W error and -e.
 broken = ("begin\n(new_file out.csv)\n(print_file out.csv 1 2.5)\n(file inner.txt)\n"

@@ -111,7 +111,6 @@ static void extensionApplyQubits(Call& call) {
   if (swaps.empty()) {
     kernels::applyGates({kernels::CircuitGate{&op, qubits}}, localQubits, state.data.data(), transformed.data.data());
   } else {
-    std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
     const auto swap = [&](int32_t a, int32_t b) {
       if (a >= localQubits) {
         kernels::swapLeadingQubit(transformed, a, b);
@@ -119,7 +118,15 @@ static void extensionApplyQubits(Call& call) {
         kernels::swapLocalQubits(transformed, a, b);
       }
     };
-    for (const auto& [from, to] : swaps) swap(from, to);
+    // A leading first swap copies the slice as it goes.
+    size_t done = 0;
+    if (swaps.front().first >= localQubits) {
+      kernels::swapLeadingQubit(state, transformed, swaps.front().first, swaps.front().second);
+      done = 1;
+    } else {
+      std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
+    }
+    for (size_t i = done; i < swaps.size(); ++i) swap(swaps[i].first, swaps[i].second);
     kernels::applyGates({kernels::CircuitGate{&op, slots}}, localQubits, transformed.data.data(),
                         transformed.data.data());
     for (auto s = swaps.rbegin(); s != swaps.rend(); ++s) swap(s->first, s->second);

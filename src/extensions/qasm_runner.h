@@ -11,7 +11,10 @@
 #include "quantum/circuit.h"
 
 // The state after [program], started from [initial] (a column of
-// 2^qubitCount rows, not changed) or, for nullptr, from |0…0⟩. The value of
+// 2^qubitCount rows, not changed) or, for nullptr, from |0…0⟩. In a
+// distributed run a column held split (or large enough to be) is run as
+// this process's slice and the slice comes back; every process calls it
+// alike. The value of
 // each classical register (bit j = its bit j) goes to [registerValues]. The
 // gates give the bits that applying them one by one with apply_qubits gives,
 // and each measurement those of measure_qbit. A break throws "Error: User

@@ -14,6 +14,8 @@
 #include "extensions/qasm_runner.h"
 #include "interp/call.h"
 #include "runtime/file_access.h"
+#include "runtime/process_group.h"
+#include "value/split_column.h"
 
 namespace {
 
@@ -51,10 +53,12 @@ bool readProgramFile(const FileRules& rules, const std::string& path, std::strin
   }
 }
 
-// The most qubits a state within the element budget holds.
+// The most qubits a state within the element budget holds: per process for
+// a column held split, up to the 2^30 rows of a register.
 int32_t qubitBudget() {
   int32_t n = 0;
   while (n < 62 && fitsElementBudget(int64_t{2} << n, 1)) ++n;
+  while (n < 30 && heldSplit(int64_t{2} << n, 1) && fitsElementBudget((int64_t{2} << n) / processCount(), 1)) ++n;
   return n;
 }
 
@@ -65,7 +69,8 @@ static void extensionRunQasm(Call& call) {
   const std::string& path = fileValue->getString();
   std::optional<Arg> stateValue;
   if (call.tokenCount() > 2) stateValue.emplace(call.argument(2));
-  const Matrix* initial = stateValue ? &(*stateValue)->getMatrix() : nullptr;
+  // A column held split is run slice by slice, never gathered.
+  const Matrix* initial = stateValue ? &(*stateValue)->matrixSlice() : nullptr;
 
   const FileRules& rules = call.interp.files;
   std::string text;
@@ -89,7 +94,7 @@ static void extensionRunQasm(Call& call) {
     return;
   }
   const int32_t rows = int32_t{1} << program.qubitCount;
-  if (initial && (initial->cols != 1 || initial->rows != rows)) {
+  if (initial && (initial->cols != 1 || (initial->isSlice() ? initial->wholeRows : initial->rows) != rows)) {
     call.syntaxError("; state is not a column of " + std::to_string(rows) + " rows for the program's " +
                      std::to_string(program.qubitCount) + " qubits");
     return;

@@ -23,13 +23,15 @@ size_t runOf(const std::vector<int32_t>& dims, int32_t k) {
   return run;
 }
 
-// [out] shaped like [slice], the same part of the same column; each of its
-// rows [keep(global row)] ? [kept](amplitude) : 0.
+// [out] shaped like [slice], the same part of the same column (or [slice]
+// itself); each of its rows [keep(global row)] ? [kept](amplitude) : 0.
 template <typename Keep, typename Kept>
 void collapseRows(const Matrix& slice, Matrix& out, Keep keep, Kept kept) {
-  out.setSizeForOverwrite(slice.rows, 1);
-  out.wholeRows = slice.wholeRows;
-  out.firstRow = slice.firstRow;
+  if (&out != &slice) {
+    out.setSizeForOverwrite(slice.rows, 1);
+    out.wholeRows = slice.wholeRows;
+    out.firstRow = slice.firstRow;
+  }
   const Complex* in = slice.data.data();
   Complex* result = out.data.data();
   const size_t first = static_cast<size_t>(slice.firstRow);
@@ -108,9 +110,9 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
       [&](Complex a) { return complexProduct(a, Complex{factor, 0.0}); });
 }
 
-void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
+void swapLeadingQubit(const Matrix& source, Matrix& target, int32_t leading, int32_t local) {
   constexpr size_t kChunk = size_t{1} << 15;  // amplitudes sent at once (512 KiB)
-  const size_t rows = static_cast<size_t>(slice.rows);
+  const size_t rows = static_cast<size_t>(source.rows);
   const int32_t localQubits = std::countr_zero(rows);
   const uint32_t rankBit = uint32_t{1} << (leading - localQubits);
   const uint32_t partner = processRank() ^ rankBit;
@@ -118,19 +120,37 @@ void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) {
   // move: to the partner's row with that bit flipped, both sides in row order.
   const size_t moving = (processRank() & rankBit) != 0 ? 0 : size_t{1} << local;
   const size_t low = (size_t{1} << local) - 1;
-  std::vector<Complex> out(std::min(kChunk, rows / 2));
-  std::vector<Complex> in(out.size());
-  Complex* data = slice.data.data();
-  // The t-th moving row: t with [moving]'s bit inserted at [local].
+  const size_t chunkRows = std::min(kChunk, rows / 2);
+  // A chunk within one run of 2^local moving rows goes out from the slice
+  // itself, not through a copy, and comes back straight into [target] when
+  // that is not [source].
+  const bool runs = (size_t{1} << local) >= chunkRows;
+  const bool inPlace = &source == &target;
+  std::vector<Complex> out(runs ? 0 : chunkRows);
+  std::vector<Complex> in(runs && !inPlace ? 0 : chunkRows);
+  const Complex* from = source.data.data();
+  Complex* to = target.data.data();
+  // The t-th moving row: t with [moving]'s bit inserted at [local]; the
+  // t-th staying row the same with the other bit.
   auto row = [&](size_t t) { return ((t & ~low) << 1) | moving | (t & low); };
-  for (size_t begin = 0; begin < rows / 2; begin += out.size()) {
-    // A break stops every pair at the same chunk; the caller raises it.
+  const size_t flip = size_t{1} << local;
+  for (size_t begin = 0; begin < rows / 2; begin += chunkRows) {
+    // A break stops every pair at the same chunk; the caller raises it and
+    // discards [target].
     lookForSharedBreak();
     if (breakRequested()) return;
-    const size_t count = std::min(out.size(), rows / 2 - begin);
-    for (size_t t = 0; t < count; ++t) out[t] = data[row(begin + t)];
+    const size_t count = std::min(chunkRows, rows / 2 - begin);
+    for (size_t t = begin; !inPlace && t < begin + count; ++t) to[row(t) ^ flip] = from[row(t) ^ flip];
+    if (runs) {
+      const size_t first = row(begin);
+      Complex* landing = inPlace ? in.data() : to + first;
+      exchangeWith(partner, from + first, landing, count * sizeof(Complex));
+      if (inPlace) std::copy(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(count), to + first);
+      continue;
+    }
+    for (size_t t = 0; t < count; ++t) out[t] = from[row(begin + t)];
     exchangeWith(partner, out.data(), in.data(), count * sizeof(Complex));
-    for (size_t t = 0; t < count; ++t) data[row(begin + t)] = in[t];
+    for (size_t t = 0; t < count; ++t) to[row(begin + t)] = in[t];
   }
 }
 
@@ -183,5 +203,7 @@ void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product) {
     for (size_t t = 0; t < width; ++t) out[k * width + t] = complexProduct(factor, out[t]);
   }
 }
+
+void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) { swapLeadingQubit(slice, slice, leading, local); }
 
 }  // namespace kernels

@@ -28,7 +28,8 @@ double sliceQubitZeroProbability(const Matrix& slice, int32_t bit);
 double sliceSquaredNorm(const Matrix& slice);
 
 // [out] = this process's slice of the column collapsed as collapseSubsystem
-// and collapseQubit collapse it (the same bits for each amplitude).
+// and collapseQubit collapse it (the same bits for each amplitude); [out]
+// may be [slice] itself.
 void collapseSliceSubsystem(const Matrix& slice, const std::vector<int32_t>& dims, int32_t k, int32_t outcome,
                             double rootProbability, Matrix& out);
 void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, double factor, Matrix& out);
@@ -41,6 +42,10 @@ void collapseSliceQubit(const Matrix& slice, int32_t bit, int32_t outcome, doubl
 // before each chunk and stops every pair there, the column left part-way
 // (the caller raises the break and drops it).
 void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local);
+// The same from [source] into [target], a slice of the same shape whose
+// elements need not hold anything yet (or [source] itself): one pass where
+// a copy and a swap in place would take two.
+void swapLeadingQubit(const Matrix& source, Matrix& target, int32_t leading, int32_t local);
 
 // Swaps the local qubits [a] > [b] of [slice] in place: a pass over the
 // rows whose two bits differ.
