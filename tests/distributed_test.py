@@ -201,19 +201,22 @@ for processes, failing in ((2, "1"), (4, "3")):
         if status != 1 or out != b"Error: out of memory\nNULL\n\ninteger temp = 7\nNULL\n\n":
             failures.append(f"allocation failing on process {failing}: status {status}, stdout {out!r}")
 
-# A process that dies ends the job with a word from process 0, what was
-# printed before it kept.
-with tempfile.TemporaryDirectory() as folder:
-    session = subprocess.Popen(launch(2, ["-e", "print 5\nglobal (new integer i)\nwhile 1 (set i (add (get i) 1))"]),
-                               cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
-    time.sleep(3)  # inside the loop
-    for pid in subprocess.run(["pgrep", "-P", str(session.pid)], capture_output=True, text=True).stdout.split():
-        with open(f"/proc/{pid}/environ", "rb") as f:
-            if b"OMPI_COMM_WORLD_RANK=1\0" in f.read():
-                os.kill(int(pid), signal.SIGKILL)
-    out, err = session.communicate(timeout=60)
-    if session.returncode == 0 or not out.startswith(b"integer temp = 5\n") or b"Error: the job is ended" not in err:
-        failures.append(f"a process died: status {session.returncode}, stdout {out!r:.200}, stderr {err!r:.300}")
+# A process that dies ends the job with a word from process 0 (from process
+# 1 when process 0 is the one that died), what was printed before it kept.
+for victim in ("1", "0"):
+    with tempfile.TemporaryDirectory() as folder:
+        session = subprocess.Popen(launch(2, ["-e", "print 5\nglobal (new integer i)\nwhile 1 (set i (add (get i) 1))"]),
+                                   cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        time.sleep(3)  # inside the loop
+        for pid in subprocess.run(["pgrep", "-P", str(session.pid)], capture_output=True, text=True).stdout.split():
+            with open(f"/proc/{pid}/environ", "rb") as f:
+                if f"OMPI_COMM_WORLD_RANK={victim}\0".encode() in f.read():
+                    os.kill(int(pid), signal.SIGKILL)
+        out, err = session.communicate(timeout=60)
+        if session.returncode == 0 or not out.startswith(b"integer temp = 5\n") or \
+                err.count(b"Error: the job is ended") != 1:
+            failures.append(f"process {victim} died: status {session.returncode}, stdout {out!r:.200}, "
+                            f"stderr {err!r:.300}")
 
 # Three processes: refused, on every process, with one message.
 with tempfile.TemporaryDirectory() as folder:

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -24,10 +25,39 @@ void onBreakSignal(int) { MpiGroup::noteBreakSignal(); }
 // so before it goes, so the job never ends in silence (mpirun -q adds
 // nothing of its own). Standard output leaves at every shared look at the
 // break (mpi_group.cpp), so what was printed before it is not lost.
+constexpr char kJobEnded[] = "Error: the job is ended: one of its processes stopped, or mpirun was stopped\n";
+
 void onJobEnded(int) {
-  static constexpr char kMessage[] = "Error: the job is ended: one of its processes stopped, or mpirun was stopped\n";
-  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kJobEnded, sizeof kJobEnded - 1);
   _exit(kExitJobEnded);
+}
+
+// Process 1 speaks for process 0 when that one is the process that died:
+// it keeps its own standard error for this alone, and knows process 0's
+// pid when both run on one host (elsewhere it cannot tell, and says
+// nothing).
+int backupError = -1;
+pid_t firstProcess = 0;
+
+void onJobEndedBackup(int) {
+  const int saved = errno;
+  if (firstProcess > 0 && kill(firstProcess, 0) != 0 && errno == ESRCH && backupError >= 0) {
+    [[maybe_unused]] const ssize_t written = write(backupError, kJobEnded, sizeof kJobEnded - 1);
+  }
+  errno = saved;
+  _exit(kExitJobEnded);
+}
+
+// Process 0's pid, shared with every process, or 0 on a process on another
+// host than process 0.
+pid_t firstProcessOnThisHost(MpiGroup& group) {
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  std::string firstHost = group.rank() == 0 ? std::string(host) : std::string();
+  group.shareBytes(firstHost);
+  uint64_t pid = group.rank() == 0 ? static_cast<uint64_t>(getpid()) : 0;
+  group.shareWord(pid);
+  return firstHost == host ? static_cast<pid_t>(pid) : 0;
 }
 
 // Points standard output and error of a process other than the first at
@@ -60,10 +90,15 @@ int main(int argc, char** argv) {
     }
     return kExitUsage;
   }
+  const pid_t first = firstProcessOnThisHost(group);
+  if (group.rank() == 1) {
+    firstProcess = first;
+    backupError = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  }
   if (group.rank() != 0) silence();
-  if (group.rank() == 0) {
+  if (group.rank() <= 1) {
     struct sigaction ending {};
-    ending.sa_handler = onJobEnded;
+    ending.sa_handler = group.rank() == 0 ? onJobEnded : onJobEndedBackup;
     sigemptyset(&ending.sa_mask);
     sigaction(SIGTERM, &ending, nullptr);
   }
@@ -71,7 +106,7 @@ int main(int argc, char** argv) {
   const int status = dovexMain(argc, argv);
   // The run is over and its output written: the launcher ending the job
   // once a process has left with a failing status is no fault to report.
-  if (group.rank() == 0) signal(SIGTERM, SIG_IGN);
+  if (group.rank() <= 1) signal(SIGTERM, SIG_IGN);
   setProcessGroup(nullptr);
   return status;
 }
