@@ -69,7 +69,9 @@ for name in ("bell", "ghz", "teleport", "grover3", "grover_view", "rotation_tabl
 # Ten qubits held split over 2 and 4 processes (slices of 512 and 256 rows):
 # gates and operators on leading and trailing qubits (one leaving no local
 # qubit to swap a leading one with, qubits listed out of order, subsystems
-# that are not qubits), copies, elements, the measurements
+# that are not qubits, dense operators that are not symmetric on the leading
+# qubit and on subsystems across the leading bits, a system that does not
+# fit the state), copies, elements, the measurements
 # (probabilities summed in chunks by dovex-mpi, printed alike), the state
 # views of subsystems and of the whole register (more terms than are shown,
 # draws walked down the chunk sums), scalar multiples, sums and tensor
@@ -122,6 +124,21 @@ split = """begin
 (new system mixed 4 q q e h)
 (set psi (apply_op (get mixed) 2 (matrix 8 8 QFT) (get psi)))
 (set psi (apply_op (get mixed) 1 (matrix 2 2 QFT) (get psi)))
+(new space f 4)
+(new space c 128)
+(new space w 256)
+(new system straddle 3 q f c)
+(new system top 2 f w)
+(new system odd 3 f e q)
+(new matrix g 2 2)
+(set g (set_element (set_element (matrix 2 2 QFT) 0 1 (complex 0.3 -0.7)) 1 1 (complex -0.45 0.2)))
+(set psi (apply_op (get reg) 0 (get g) (get psi)))
+(new matrix g4 4 4)
+(set g4 (set_element (set_element (matrix 4 4 QFT) 0 3 (complex 0.3 -0.7)) 2 1 (complex -0.45 0.2)))
+(set psi (apply_op (get straddle) 1 (get g4) (get psi)))
+(set psi (apply_op (get top) 0 (get g4) (get psi)))
+(save_npy ops.npy (get psi))
+(print (apply_op (get odd) 1 (matrix 8 8 QFT) (get psi)))
 (print (measure_distribution (get psi) (get mixed) 3 p))
 (print (measure_distribution (get psi) (get reg) 0 p))
 (print (measure_distribution (get psi) (get halves) 1 p))

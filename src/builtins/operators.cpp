@@ -1,9 +1,11 @@
 // Operator application and tensor product.
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <utility>
 
 #include "quantum/kernels.h"
+#include "quantum/qubit_kernels.h"
 #include "quantum/slice_kernels.h"
 #include "builtins/keyword_tables.h"
 #include "interp/call.h"
@@ -68,6 +70,60 @@ static void builtinTensor(Call& call) {
   call.result.setMatrix(std::move(product));
 }
 
+namespace {
+
+// log2 of a power of two.
+int32_t bitsOf(int64_t power) { return std::countr_zero(static_cast<uint64_t>(power)); }
+
+}  // namespace
+
+// apply_op on a column held split, [slice] this process's part of it, each
+// amplitude summed as one process sums it: false, and nothing done, where
+// the column must be gathered (or the checks of apply_op refuse it). When
+// the processes divide the subsystems before K (A of them), each slice
+// holds whole blocks of rows G mixes: A/P of them. Otherwise, in a system of
+// powers of two, K's qubits that are leading ones are swapped with free
+// local ones, K's qubits kept in order so that G's terms add in the same
+// order, and swapped back on the result.
+static bool applyToSlice(const std::vector<int32_t>& dims, int32_t k, const Matrix& g, const Matrix& slice,
+                         Matrix& out) {
+  if (k < 0 || static_cast<size_t>(k) >= dims.size() || !g.hasStorage() || slice.cols != 1) return false;
+  if (!std::all_of(dims.begin(), dims.end(), [](int32_t d) { return d > 0; })) return false;
+  const size_t at = static_cast<size_t>(k);
+  if (g.rows != g.cols || g.rows != dims[at] || kernels::dimensionProduct(dims, 0, dims.size()) != slice.wholeRows) {
+    return false;
+  }
+  const int64_t before = kernels::dimensionProduct(dims, 0, at);
+  const int64_t after = kernels::dimensionProduct(dims, at + 1, dims.size());
+  const int64_t processes = processCount();
+  if (before % processes == 0) {
+    kernels::applyToSubsystem(g, before / processes, after, slice, out);
+    return true;
+  }
+  if (!std::all_of(dims.begin(), dims.end(), [](int32_t d) { return std::has_single_bit(static_cast<uint32_t>(d)); })) {
+    return false;
+  }
+  if (g.rows == 1) {  // each row alone
+    kernels::applyToSubsystem(g, slice.rows, 1, slice, out);
+    return true;
+  }
+  const int32_t localQubits = bitsOf(slice.rows);
+  const int32_t low = bitsOf(after);
+  const int32_t width = bitsOf(g.rows);
+  if (width > localQubits) return false;
+  std::vector<int32_t> qubits;  // the most significant first
+  for (int32_t q = low + width; q-- > low;) qubits.push_back(q);
+  std::vector<int32_t> places;
+  const auto swaps = kernels::localPlacesInOrder(qubits, localQubits, places);
+  Matrix moved;
+  moved.setSizeForOverwrite(slice.rows, 1);
+  kernels::makeSliceSwaps(slice, moved, swaps);
+  kernels::applyToQubits(g, places, moved, out);
+  moved.release();
+  kernels::undoSliceSwaps(out, swaps);
+  return true;
+}
+
 static void builtinApplyOp(Call& call) {
   const Arg systemValue = call.argument(1);
   const Arg position = call.argument(2);
@@ -76,23 +132,10 @@ static void builtinApplyOp(Call& call) {
   const std::vector<int32_t>& dims = systemValue->getSystem();
   const int32_t k = position->getInteger();
   const Matrix& g = operatorValue->getMatrix();
-  // A column held split stays split when the subsystems before K make up
-  // exactly the leading qubits (the process number) and G keeps the shape:
-  // each process applies G to its slice, a system of the later subsystems.
   const Matrix& held = stateValue->matrixSlice();
-  const bool positive = std::all_of(dims.begin(), dims.end(), [](int32_t d) { return d > 0; });
-  size_t leading = 0;
-  for (int64_t product = 1; held.isSlice() && positive && leading < dims.size() && product < processCount(); ++leading) {
-    product *= dims[leading];
-  }
-  if (held.isSlice() && positive && k >= 0 && static_cast<size_t>(k) >= leading && static_cast<size_t>(k) < dims.size() &&
-      g.hasStorage() && g.rows == g.cols && g.rows == dims[static_cast<size_t>(k)] &&
-      kernels::dimensionProduct(dims, 0, leading) == processCount() &&
-      kernels::dimensionProduct(dims, leading, dims.size()) == held.rows) {
-    const std::vector<int32_t> local(dims.begin() + static_cast<std::ptrdiff_t>(leading), dims.end());
-    Matrix transformed;
-    kernels::applyOperator(local, k - static_cast<int32_t>(leading), g, held, transformed);
-    throwIfBreak();
+  Matrix transformed;
+  if (held.isSlice() && applyToSlice(dims, k, g, held, transformed)) {
+    throwIfBreak();  // a break stopped the exchanges or the kernel part-way
     transformed.wholeRows = held.wholeRows;
     transformed.firstRow = held.firstRow;
     call.result.setMatrix(std::move(transformed));
@@ -112,7 +155,6 @@ static void builtinApplyOp(Call& call) {
     return;
   }
   if (!call.fitsElementBudget(widened.rows, v.cols)) return;
-  Matrix transformed;
   kernels::applyOperator(dims, k, g, v, transformed);
   throwIfBreak();  // a break stopped the kernel part-way
   call.result.setMatrix(std::move(transformed));

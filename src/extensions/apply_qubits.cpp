@@ -85,21 +85,12 @@ static void extensionApplyQubits(Call& call) {
   // swaps undone. A gate on more qubits than a slice has is applied to the
   // state gathered whole (the same record) instead.
   int32_t localQubits = qubitCount(state.rows);
-  std::vector<std::pair<int32_t, int32_t>> swaps;  // (from, to), in order
+  std::vector<std::pair<int32_t, int32_t>> swaps;
   std::vector<int32_t> slots = qubits;
   const bool leadingTouched =
       state.isSlice() && std::any_of(qubits.begin(), qubits.end(), [&](int32_t q) { return q >= localQubits; });
   if (leadingTouched && static_cast<int32_t>(k) <= localQubits) {
-    std::vector<int32_t> sorted = qubits;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<int32_t> places(k);
-    for (size_t i = k, below = static_cast<size_t>(localQubits); i-- > 0; below = static_cast<size_t>(places[i])) {
-      places[i] = std::min(sorted[i], static_cast<int32_t>(below) - 1);
-    }
-    for (size_t i = 0; i < k; ++i) {
-      if (sorted[i] != places[i]) swaps.emplace_back(sorted[i], places[i]);
-      *std::find(slots.begin(), slots.end(), sorted[i]) = places[i];
-    }
+    swaps = kernels::localPlacesInOrder(qubits, localQubits, slots);
   } else if (leadingTouched) {
     stateValue->getMatrix();
     localQubits = n;
@@ -111,25 +102,10 @@ static void extensionApplyQubits(Call& call) {
   if (swaps.empty()) {
     kernels::applyGates({kernels::CircuitGate{&op, qubits}}, localQubits, state.data.data(), transformed.data.data());
   } else {
-    const auto swap = [&](int32_t a, int32_t b) {
-      if (a >= localQubits) {
-        kernels::swapLeadingQubit(transformed, a, b);
-      } else {
-        kernels::swapLocalQubits(transformed, a, b);
-      }
-    };
-    // A leading first swap copies the slice as it goes.
-    size_t done = 0;
-    if (swaps.front().first >= localQubits) {
-      kernels::swapLeadingQubit(state, transformed, swaps.front().first, swaps.front().second);
-      done = 1;
-    } else {
-      std::copy(state.data.begin(), state.data.end(), transformed.data.begin());
-    }
-    for (size_t i = done; i < swaps.size(); ++i) swap(swaps[i].first, swaps[i].second);
+    kernels::makeSliceSwaps(state, transformed, swaps);
     kernels::applyGates({kernels::CircuitGate{&op, slots}}, localQubits, transformed.data.data(),
                         transformed.data.data());
-    for (auto s = swaps.rbegin(); s != swaps.rend(); ++s) swap(s->first, s->second);
+    kernels::undoSliceSwaps(transformed, swaps);
   }
   throwIfBreak();
   call.result.setMatrix(std::move(transformed));

@@ -206,4 +206,50 @@ void tensorWithSplitRight(const Matrix& a, const Matrix& b, Matrix& product) {
 
 void swapLeadingQubit(Matrix& slice, int32_t leading, int32_t local) { swapLeadingQubit(slice, slice, leading, local); }
 
+std::vector<std::pair<int32_t, int32_t>> localPlacesInOrder(const std::vector<int32_t>& qubits, int32_t localQubits,
+                                                            std::vector<int32_t>& places) {
+  places = qubits;
+  std::vector<std::pair<int32_t, int32_t>> swaps;  // (from, to), in order
+  if (std::all_of(qubits.begin(), qubits.end(), [&](int32_t q) { return q < localQubits; })) return swaps;
+  std::vector<int32_t> sorted = qubits;
+  std::sort(sorted.begin(), sorted.end());
+  const size_t k = sorted.size();
+  std::vector<int32_t> to(k);
+  for (size_t i = k, below = static_cast<size_t>(localQubits); i-- > 0; below = static_cast<size_t>(to[i])) {
+    to[i] = std::min(sorted[i], static_cast<int32_t>(below) - 1);
+  }
+  for (size_t i = 0; i < k; ++i) {
+    if (sorted[i] != to[i]) swaps.emplace_back(sorted[i], to[i]);
+    *std::find(places.begin(), places.end(), sorted[i]) = to[i];
+  }
+  return swaps;
+}
+
+namespace {
+
+void swapSliceQubits(Matrix& slice, int32_t a, int32_t b) {
+  if (a >= std::countr_zero(static_cast<uint32_t>(slice.rows))) {
+    swapLeadingQubit(slice, a, b);
+  } else {
+    swapLocalQubits(slice, a, b);
+  }
+}
+
+}  // namespace
+
+void makeSliceSwaps(const Matrix& source, Matrix& target, const std::vector<std::pair<int32_t, int32_t>>& swaps) {
+  size_t done = 0;
+  if (!swaps.empty() && swaps.front().first >= std::countr_zero(static_cast<uint32_t>(source.rows))) {
+    swapLeadingQubit(source, target, swaps.front().first, swaps.front().second);
+    done = 1;
+  } else {
+    std::copy(source.data.begin(), source.data.end(), target.data.begin());
+  }
+  for (size_t i = done; i < swaps.size(); ++i) swapSliceQubits(target, swaps[i].first, swaps[i].second);
+}
+
+void undoSliceSwaps(Matrix& slice, const std::vector<std::pair<int32_t, int32_t>>& swaps) {
+  for (auto s = swaps.rbegin(); s != swaps.rend(); ++s) swapSliceQubits(slice, s->first, s->second);
+}
+
 }  // namespace kernels

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "value/matrix.h"
@@ -50,6 +51,23 @@ void swapLeadingQubit(const Matrix& source, Matrix& target, int32_t leading, int
 // Swaps the local qubits [a] > [b] of [slice] in place: a pass over the
 // rows whose two bits differ.
 void swapLocalQubits(Matrix& slice, int32_t a, int32_t b);
+
+// The swaps that bring the distinct [qubits] of a column held in slices of
+// 2^[localQubits] rows (at most that many qubits) to local places in the
+// same order: from the lowest up, each to the highest local place below
+// those the qubits above it take. Each swap (a, b) exchanges the qubit at a
+// with the local one at b < a; [places] gets where each of [qubits] then
+// sits. No swap when every one of them is local already.
+std::vector<std::pair<int32_t, int32_t>> localPlacesInOrder(const std::vector<int32_t>& qubits, int32_t localQubits,
+                                                            std::vector<int32_t>& places);
+// [target] (sized like [source], the same part of the same column) =
+// [source] with [swaps] made in order: an exchange with a partner for a
+// leading qubit (a leading first swap copies as it goes), a pass over the
+// slice for two local ones. Every process calls it alike; a break stops it
+// part-way (the caller raises it and drops [target]).
+void makeSliceSwaps(const Matrix& source, Matrix& target, const std::vector<std::pair<int32_t, int32_t>>& swaps);
+// [slice] with [swaps] undone, the last first.
+void undoSliceSwaps(Matrix& slice, const std::vector<std::pair<int32_t, int32_t>>& swaps);
 
 // [product] (sized: this process's slice of the product) = its rows of the
 // tensor product of the column [a] (whole, or this process's slice of one
